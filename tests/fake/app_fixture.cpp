@@ -1,0 +1,86 @@
+#include "tests/fake/app_fixture.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "platform/services/post_form.h"
+
+namespace fs = std::filesystem;
+
+namespace kv::test {
+
+AppFixture::AppFixture() = default;
+
+void AppFixture::SetUp() {
+  char tmpl[] = "/tmp/kelvora-test-XXXXXX";
+  ASSERT_NE(mkdtemp(tmpl), nullptr);
+  folder = tmpl;
+  fs::create_directories(folder + "/paz/l/s/r");
+  fs::create_directories(folder + "/temp");
+  writeData("dl.txt", " 0 \r\n");
+  fs::copy(KELVORA_IMG_DIR, folder + "/img", fs::copy_options::recursive);
+  oldCwd_ = fs::current_path();
+  fs::current_path(folder);
+  os.folder = folder;
+  os.now = std::tm{};
+  os.now.tm_year = 2024 - 1900;
+  os.now.tm_mon = 2;
+  os.now.tm_mday = 3;
+  os.now.tm_hour = 14;
+  os.now.tm_min = 5;
+  os.now.tm_sec = 9;
+  ASSERT_GT(services.start(), 0);
+  setenv("http_proxy", services.proxyUrl().c_str(), 1);
+  unsetenv("no_proxy");
+  unsetenv("NO_PROXY");
+  setPostLimits(3000, 3000);
+  app = std::make_unique<App>(gui, os);
+}
+
+void AppFixture::TearDown() {
+  app.reset();
+  gui.runPosted();
+  services.stop();
+  if (!oldCwd_.empty()) fs::current_path(oldCwd_);
+  std::error_code ec;
+  fs::remove_all(folder, ec);
+}
+
+bool AppFixture::startApp() {
+  return gui.dispatch([&] { app->start(); });
+}
+
+void AppFixture::writeData(const std::string& name, const std::string& bytes) {
+  std::ofstream(folder + "/paz/l/s/r/" + name, std::ios::binary) << bytes;
+}
+
+std::string AppFixture::readData(const std::string& name) const {
+  std::ifstream in(folder + "/paz/l/s/r/" + name, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+bool AppFixture::dataExists(const std::string& name) const {
+  return fs::exists(folder + "/paz/l/s/r/" + name);
+}
+
+void AppFixture::removeDataFolder() { fs::remove_all(folder + "/paz"); }
+
+std::vector<std::string> AppFixture::pictureLoads(size_t from) const {
+  std::vector<std::string> out;
+  for (size_t i = from; i < gui.log.size(); ++i)
+    if (gui.log[i].rfind("picture ", 0) == 0) out.push_back(gui.log[i].substr(8));
+  return out;
+}
+
+bool AppFixture::visible(const std::string& form) const {
+  auto* w = gui.window(form);
+  return w && w->isVisible();
+}
+
+}  // namespace kv::test

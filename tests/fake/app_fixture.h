@@ -1,0 +1,52 @@
+// A test fixture for the windows: the fake GUI and OS, a temporary program folder holding the
+// data folder (with a signed-out dl.txt), temp and a copy of the generated img folder as the
+// current directory, and the stand-in services reached through http_proxy.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "app/app.h"
+#include "platform/hosts.h"
+#include "tests/fake/fake_gui.h"
+#include "tools/standin/standin.h"
+
+namespace kv::test {
+
+class AppFixture : public ::testing::Test {
+ protected:
+  AppFixture();
+  void SetUp() override;
+  void TearDown() override;
+
+  // Starts the program: loads Form1 (the start-up road) as the platform would. False when the
+  // process ended.
+  bool startApp();
+  // Runs a handler as the event dispatcher would; false when the process ended.
+  bool run(const std::function<void()>& action) { return gui.dispatch(action); }
+
+  // Data files: whole bytes; nullopt-like empty result with exists() for missing files.
+  void writeData(const std::string& name, const std::string& bytes);
+  std::string readData(const std::string& name) const;
+  bool dataExists(const std::string& name) const;
+  void removeDataFolder();
+  std::string path(const std::string& relative) const { return folder + "/" + relative; }
+
+  // Picture loads logged since `from` (an index into gui.log), as "Owner.Control path".
+  std::vector<std::string> pictureLoads(size_t from = 0) const;
+  // Which of the named windows are loaded / visible.
+  bool visible(const std::string& form) const;
+
+  fake::FakeGui gui;
+  fake::FakeOs os;
+  standin::StandIn services{hosts::kProduct, hosts::kPlatform};
+  std::unique_ptr<App> app;
+  std::string folder;
+
+ private:
+  std::string oldCwd_;
+};
+
+}  // namespace kv::test
