@@ -1,0 +1,19 @@
+// Kelvora: the process loads its first start panel, whose load handler is the start-up road, and
+// then serves the windows' events. Nothing is taken from the command line.
+#include <QApplication>
+#include <QCoreApplication>
+
+#include "app/app.h"
+#include "platform/qt/qt_gui.h"
+#include "platform/services/os_linux.h"
+
+int main(int argc, char** argv) {
+  QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+  QApplication application(argc, argv);
+  kv::qt::initApplication(application);
+  kv::qt::QtGui gui;
+  auto os = kv::makeLinuxOs();
+  kv::App app(gui, *os);
+  app.start();
+  return application.exec();
+}
