@@ -1,0 +1,98 @@
+#include "platform/services/shortcut.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <mutex>
+#include <set>
+#include <string_view>
+
+namespace kv {
+
+namespace {
+
+// The shortcut file names this process has written, so that a later opening never rewrites a
+// file whose reader may not have read it yet.
+std::mutex writtenMutex;
+std::set<std::string> written;
+
+// Creates `path` (never an existing file) holding `bytes`: 0, or the error number of the failure.
+int writeNew(const std::string& path, std::string_view bytes) {
+  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  if (fd < 0) return errno;
+  bool ok = true;
+  while (ok && !bytes.empty()) {
+    ssize_t n = ::write(fd, bytes.data(), bytes.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      ok = false;
+      break;
+    }
+    bytes.remove_prefix(static_cast<size_t>(n));
+  }
+  ok = (::close(fd) == 0) && ok;
+  if (ok) return 0;
+  ::unlink(path.c_str());
+  return EIO;
+}
+
+bool exists(const std::string& path) {
+  struct stat st {};
+  return ::lstat(path.c_str(), &st) == 0;
+}
+
+}  // namespace
+
+std::string timeStamp(const std::tm& t) {
+  char buffer[64];
+  std::snprintf(buffer, sizeof buffer, "%04d%02d%02d%02d%02d%02d", t.tm_year + 1900, t.tm_mon + 1,
+                t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec);
+  return buffer;
+}
+
+std::string writeShortcutFile(const std::string& tempFolder, const std::tm& when,
+                              const std::string& url) {
+  const std::string stamp = timeStamp(when);
+  const std::string bytes = "[InternetShortcut]\r\nURL=" + url + "\r\n";
+  std::lock_guard<std::mutex> lock(writtenMutex);
+  // The first file of a second takes the plain stamp; later ones within the same second, or a
+  // name already taken by any file, get "_2", "_3", ...
+  for (int n = 1; n <= 1000; ++n) {
+    std::string path = tempFolder + "/" + stamp + (n == 1 ? "" : "_" + std::to_string(n)) + ".url";
+    if (written.count(path) != 0 || exists(path)) continue;
+    int error = writeNew(path, bytes);
+    if (error == 0) {
+      written.insert(path);
+      return path;
+    }
+    if (error != EEXIST) return {};
+  }
+  return {};
+}
+
+std::string GetShortName(const std::string& path) {
+  struct stat st {};
+  if (path.empty() || ::stat(path.c_str(), &st) != 0) return {};
+  return path;
+}
+
+bool isLaunchableUrl(const std::string& url) {
+  // The scheme: letters, digits, "+", "-", "." from the first character up to the first ":".
+  size_t colon = url.find(':');
+  if (colon == std::string::npos || colon == 0) return false;
+  std::string scheme;
+  for (size_t i = 0; i < colon; ++i) {
+    char c = url[i];
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    bool letter = c >= 'a' && c <= 'z';
+    bool other = (c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.';
+    if (!letter && !(i > 0 && other)) return false;
+    scheme += c;
+  }
+  return scheme == "http" || scheme == "https" || scheme == "ftp";
+}
+
+}  // namespace kv
