@@ -12,10 +12,10 @@
 namespace kv::standin {
 
 struct Request {
-  std::string method;  // "POST", "GET", ...
-  std::string host;    // without port
-  std::string path;    // path only, e.g. "/app.php/index/wang"
-  std::string query;   // after "?", may be empty
+  std::string method;                          // "POST", "GET", ...
+  std::string host;                            // without port
+  std::string path;                            // path only, e.g. "/app.php/index/wang"
+  std::string query;                           // after "?", may be empty
   std::map<std::string, std::string> headers;  // names lower-case
   std::string body;
 };
