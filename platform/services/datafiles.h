@@ -19,8 +19,9 @@ bool writeText(const std::string& path, const std::string& text);
 // So 1 is stored as the bytes 20 31 20 0D 0A.
 bool writeNumber(const std::string& path, long value);
 // Reads the first item: leading blanks skipped; an item that begins with a double quote runs to
-// the next double quote (taken without both); any other runs up to the first comma, CR or LF.
-// nullopt when the file cannot be opened.
+// the next double quote (taken without both; to the end when there is none); any other runs up to
+// the first comma, CR or LF, without the blanks before it. nullopt when the file cannot be opened
+// or read.
 std::optional<std::string> readFirstItem(const std::string& path);
 // The first-item rule applied to text already in memory.
 std::string firstItemOf(const std::string& content);
@@ -29,9 +30,10 @@ std::string firstItemOf(const std::string& content);
 std::optional<long long> fileLength(const std::string& path);
 bool isFile(const std::string& path);
 bool isFolder(const std::string& path);
-// Creates an empty file (fails when the folder is missing). False on failure.
+// Creates an empty file (fails when the folder is missing). False on failure; an existing file is
+// left as it is and gives false.
 bool createEmptyFile(const std::string& path);
-// Creates one folder (not its parents). False on failure.
+// Creates one folder (not its parents). False on failure, an existing folder included.
 bool createFolder(const std::string& path);
 // Deletes the regular files directly inside `folder`; folders, links and anything outside stay.
 void emptyFolder(const std::string& folder);
