@@ -145,12 +145,12 @@ std::string searchPage(const Search& s, const std::string& base, const std::stri
       "border-radius:0 4px 4px 0;cursor:pointer}\n"
       ".tip{padding:5px 12px;color:#666;font-size:12px}\n"
       ".list{display:flex;flex-wrap:wrap;padding:0 6px}\n"
-      ".card{background:#fff;width:136px;margin:4px;padding:7px;border-radius:6px;"
+      ".card{background:#fff;width:128px;margin:4px;padding:7px;border-radius:6px;"
       "box-shadow:0 1px 3px rgba(0,0,0,.12)}\n"
       ".card a{color:#333;text-decoration:none}\n"
-      ".pic{height:64px;border-radius:4px;background:linear-gradient(135deg," +
+      ".pic{height:56px;border-radius:4px;background:linear-gradient(135deg," +
       c + "," + s.light +
-      ");color:#fff;font-size:26px;text-align:center;line-height:64px;margin-bottom:4px}\n"
+      ");color:#fff;font-size:26px;text-align:center;line-height:56px;margin-bottom:4px}\n"
       ".name{height:34px;overflow:hidden;line-height:17px}\n"
       ".price{color:" +
       c +

@@ -14,7 +14,7 @@ namespace kv::standin {
 struct Request {
   std::string method;                          // "POST", "GET", ...
   std::string host;                            // without port
-  std::string path;                            // path only, e.g. "/app.php/index/wang"
+  std::string path;                            // path only, as sent, e.g. "/app.php/index/wang"
   std::string query;                           // after "?", may be empty
   std::map<std::string, std::string> headers;  // names lower-case
   std::string body;
