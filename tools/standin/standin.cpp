@@ -421,7 +421,10 @@ struct StandIn::Impl {
 void StandIn::Impl::handle(const httplib::Request& in, httplib::Response& res) {
   Incoming inc = parse(in);
   const Request& r = inc.request;
-  if (r.path.rfind(kControlPrefix, 0) == 0 && (inc.originForm || r.host == kControlHost)) {
+  // Control requests come straight to the server, or through it as a proxy to the control
+  // host or to the server's own address (a shell with http_proxy set).
+  if (r.path.rfind(kControlPrefix, 0) == 0 && (inc.originForm || r.host == kControlHost ||
+                                               r.host == "127.0.0.1" || r.host == "localhost")) {
     control(r, res);
     return;
   }
