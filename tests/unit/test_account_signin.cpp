@@ -1,0 +1,304 @@
+// The sign-in window against the fake GUI and the stand-in platform: the box checks, the
+// escaping, the lock-out countdown, the stored sign-in and the reload of the windows.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "account/signin_window.h"
+#include "app/shared.h"
+#include "tests/fake/app_fixture.h"
+
+namespace kv::test {
+namespace {
+
+using standin::Reply;
+
+const char* const kSignIn = "/app.php/index/index";
+const char* const kIncome = "/app.php/index/lirun";
+const char* const kSaveFailed = "无法保存登录信息，请检查程序文件夹是否可写。";
+
+std::string lockText(int n) {
+  return std::to_string(n) + "秒后重新可重新配置...";
+}
+std::string tickText(int n) {
+  return std::to_string(n) + "秒后重新可重新登录...";
+}
+
+class SignInTest : public AppFixture {
+ protected:
+  void SetUp() override {
+    AppFixture::SetUp();
+    ASSERT_TRUE(startApp());
+    ASSERT_TRUE(run([&] { app->form8().Show(); }));
+    boxesBefore_ = gui.boxes.size();
+  }
+
+  fake::FakeTextBox& box(const char* name) { return *gui.textBox("Form8", name); }
+  fake::FakePicture& image(const char* name) { return *gui.picture("Form8", name); }
+  fake::FakeTimer& timer() { return *gui.timer("Form8", "Timer1"); }
+  void tick(int times = 1) {
+    for (int i = 0; i < times; ++i) timer().tick();
+  }
+
+  // Types into the two boxes and clicks the sign-in button with `reply` queued.
+  void signIn(const std::string& account, const std::string& password, Reply reply) {
+    services.queueReply(hosts::kPlatform, kSignIn, reply);
+    box("Text1").setText(account);
+    box("Text2").setText(password);
+    image("Image3").click();
+  }
+
+  std::vector<std::string> newBoxes() const {
+    std::vector<std::string> out;
+    for (size_t i = boxesBefore_; i < gui.boxes.size(); ++i) out.push_back(gui.boxes[i].text);
+    return out;
+  }
+  std::vector<std::string> signInBodies() const {
+    std::vector<std::string> out;
+    for (const auto& r : services.requests(hosts::kPlatform, kSignIn)) out.push_back(r.body);
+    return out;
+  }
+
+ private:
+  size_t boxesBefore_ = 0;
+};
+
+TEST_F(SignInTest, DesignAndLoadState) {
+  auto& w = *gui.window("Form8");
+  EXPECT_EQ(w.caption(), "Kelvora-登录");
+  EXPECT_EQ(w.width(), 5670);
+  EXPECT_EQ(w.height(), 2880);
+  EXPECT_TRUE(box("Text2").isPasswordMasked());
+  EXPECT_FALSE(box("Text3").isEnabled());
+  EXPECT_EQ(box("Text1").text(), "");
+  EXPECT_EQ(app->m.gLoginWaitSeconds, "10");
+  EXPECT_FALSE(timer().isEnabled());
+  for (const char* name : {"Image1", "Image2", "Image3", "Image4"})
+    EXPECT_TRUE(image(name).hasHandCursor()) << name;
+}
+
+TEST_F(SignInTest, EmptyBoxesAskFirstForTheAccountAndSendNothing) {
+  signIn("", "", {200, "0"});
+  signIn("abc", "", {200, "0"});
+  EXPECT_EQ(newBoxes(), (std::vector<std::string>{"请输入帐号!", "请输入密码!"}));
+  EXPECT_EQ(gui.boxes.back().title, "Kelvora");
+  EXPECT_TRUE(signInBodies().empty());
+  EXPECT_FALSE(timer().isEnabled());
+  EXPECT_TRUE(image("Image3").isEnabled());
+}
+
+TEST_F(SignInTest, OnlyPlusAndAmpersandOfThePasswordAreEscapedAndKeptInTheBox) {
+  signIn("   ", "a+b&c", {200, "1"});
+  signIn("x&y+z=1", "%p=q", {200, "1"});
+  // The escaped password stays in the box; a second click sends it unchanged.
+  box("Text1").setText("u");
+  box("Text2").setText("a+b&c");
+  services.queueReply(hosts::kPlatform, kSignIn, {200, "1"});
+  image("Image3").click();
+  EXPECT_EQ(box("Text2").text(), "a%2Bb%26c");
+  services.queueReply(hosts::kPlatform, kSignIn, {200, "1"});
+  image("Image3").click();
+
+  EXPECT_EQ(signInBodies(), (std::vector<std::string>{
+                                "lsrname=   &lsrpw=a%2Bb%26c",
+                                "lsrname=x&y+z=1&lsrpw=%p=q",
+                                "lsrname=u&lsrpw=a%2Bb%26c",
+                                "lsrname=u&lsrpw=a%2Bb%26c",
+                            }));
+  EXPECT_EQ(box("Text1").text(), "u");
+}
+
+TEST_F(SignInTest, RefusalLocksTheButtonForTheCountdownAndTheNextOneStartsAtFive) {
+  signIn("abc", "pw", {200, "0"});
+  EXPECT_EQ(newBoxes(), (std::vector<std::string>{"会员不存在或者帐号密码错误！"}));
+  EXPECT_FALSE(image("Image3").isEnabled());
+  EXPECT_EQ(box("Text3").text(), lockText(10));
+  EXPECT_TRUE(timer().isEnabled());
+  EXPECT_EQ(timer().interval(), 1000);
+
+  for (int n = 9; n >= 0; --n) {
+    tick();
+    EXPECT_EQ(box("Text3").text(), tickText(n));
+    EXPECT_FALSE(image("Image3").isEnabled());
+  }
+  tick();
+  EXPECT_EQ(box("Text3").text(), "");
+  EXPECT_TRUE(image("Image3").isEnabled());
+  EXPECT_FALSE(timer().isEnabled());
+  EXPECT_EQ(app->m.gLoginWaitSeconds, "5");
+
+  signIn("abc", "pw", {200, "0"});
+  EXPECT_EQ(box("Text3").text(), lockText(5));
+  tick(5);
+  EXPECT_EQ(box("Text3").text(), tickText(0));
+  tick();
+  EXPECT_TRUE(image("Image3").isEnabled());
+  EXPECT_EQ(signInBodies().size(), 2u);
+}
+
+TEST_F(SignInTest, FailuresLeaveTheButtonEnabledWhileTheLineCounts) {
+  Reply noReply;
+  noReply.refuse = true;
+  signIn("abc", "pw", {200, "1"});
+  signIn("abc", "pw", {500, "0"});
+  signIn("abc", "pw", noReply);
+  EXPECT_EQ(newBoxes(),
+            (std::vector<std::string>{
+                "网站未生成完毕，请到Tessaro网页版-会员中心-生成网站，并且等待网站生成完毕"
+                "后登录才能获得返现！",
+                "连接服务器失败！",
+                "连接服务器失败！",
+            }));
+  EXPECT_TRUE(image("Image3").isEnabled());
+  EXPECT_EQ(box("Text3").text(), "");
+  EXPECT_FALSE(dataExists("user.txt"));
+  tick();
+  EXPECT_EQ(box("Text3").text(), tickText(9));
+  tick(10);
+  EXPECT_EQ(box("Text3").text(), "");
+  EXPECT_EQ(app->m.gLoginWaitSeconds, "5");
+}
+
+TEST_F(SignInTest, RefusalDuringARunningCountdownKeepsItsCount) {
+  signIn("abc", "pw", {200, "1"});
+  tick(3);
+  signIn("abc", "pw", {200, "0"});
+  EXPECT_EQ(box("Text3").text(), lockText(7));
+  tick(7);
+  EXPECT_FALSE(image("Image3").isEnabled());
+  tick();
+  EXPECT_TRUE(image("Image3").isEnabled());
+}
+
+// A message box during which the countdown ticks to its end, as a real event loop allows.
+class TickingGui : public fake::FakeGui {
+ public:
+  std::function<void()> beforeNextBox;
+  MsgResult messageBox(const std::string& text, const std::string& title,
+                       MsgButtons buttons) override {
+    if (auto f = std::move(beforeNextBox)) {
+      beforeNextBox = nullptr;
+      f();
+    }
+    return FakeGui::messageBox(text, title, buttons);
+  }
+};
+
+TEST_F(SignInTest, RefusalAfterTheCountdownEndedStartsItAgain) {
+  TickingGui tg;
+  App other(tg, os);
+  ASSERT_TRUE(tg.dispatch([&] { other.start(); }));
+  ASSERT_TRUE(tg.dispatch([&] { other.form8().Show(); }));
+  auto* timer = tg.timer("Form8", "Timer1");
+  tg.beforeNextBox = [&] {
+    for (int i = 0; i < 11; ++i) timer->tick();
+  };
+  services.queueReply(hosts::kPlatform, kSignIn, {200, "0"});
+  tg.textBox("Form8", "Text1")->setText("abc");
+  tg.textBox("Form8", "Text2")->setText("pw");
+  tg.picture("Form8", "Image3")->click();
+
+  auto* button = tg.picture("Form8", "Image3");
+  EXPECT_FALSE(button->isEnabled());
+  EXPECT_EQ(tg.textBox("Form8", "Text3")->text(), lockText(5));
+  ASSERT_TRUE(timer->isEnabled());
+  for (int i = 0; i < 6; ++i) timer->tick();
+  EXPECT_TRUE(button->isEnabled());
+}
+
+TEST_F(SignInTest, SuccessStoresTheSignInAndReloadsTheWindowsInOrder) {
+  const std::string oldLsr = app->m.gLsr;
+  ASSERT_FALSE(oldLsr.empty());
+  const std::string siteText = "http://shop.member.example/?lsr=777";
+  services.clearRequests();
+  size_t logFrom = gui.log.size();
+  signIn("abc", "p+w", {200, siteText});
+
+  EXPECT_EQ(readData("app_url.txt"), siteText + "\r\n");
+  EXPECT_EQ(readData("dl.txt"), " 1 \r\n");
+  EXPECT_EQ(readData("user.txt"), "abc\r\n");
+  EXPECT_EQ(app->m.gLoginFlag, "1");
+  EXPECT_EQ(app->m.gSiteUrl, "http://shop.member.example");
+  EXPECT_EQ(app->m.gLsr, "lsr=777");
+
+  // The platform sees the sign-in, the income query with the old referral, and last the one
+  // with the new referral; the start-up road's requests lie in between.
+  auto all = services.requests();
+  ASSERT_GE(all.size(), 4u);
+  EXPECT_EQ(all.front().path, kSignIn);
+  EXPECT_EQ(all[1].path, kIncome);
+  EXPECT_EQ(all[1].body, "id=" + oldLsr.substr(4));
+  EXPECT_EQ(all.back().path, kIncome);
+  EXPECT_EQ(all.back().body, "id=777");
+  EXPECT_EQ(services.requests(hosts::kPlatform, kIncome).size(), 2u);
+  EXPECT_FALSE(services.requests(hosts::kProduct).empty());
+
+  // Hidden first; the bar, then the panels, pages and account window unloaded; the road shows
+  // the home view; the two pages and the account window hidden at the end.
+  std::vector<std::string> expected = {"hide Form8",  "hide Form12", "hide Form1", "hide Form2",
+                                       "hide Form3",  "hide Form4",  "hide Form5", "hide Form6",
+                                       "hide Form7",  "show Form1",  "show Form2", "show Form3",
+                                       "show Form12", "hide Form5",  "hide Form6", "hide Form7"};
+  size_t next = 0;
+  for (size_t i = logFrom; i < gui.log.size() && next < expected.size(); ++i)
+    if (gui.log[i] == expected[next]) ++next;
+  EXPECT_EQ(next, expected.size()) << "missing from the log: " << expected[next];
+
+  EXPECT_FALSE(visible("Form8"));
+  EXPECT_TRUE(app->isLoaded(FormId::Form7));
+  EXPECT_FALSE(visible("Form7"));
+  EXPECT_TRUE(visible("Form1"));
+  EXPECT_TRUE(visible("Form12"));
+  EXPECT_EQ(gui.textBox("Form7", "Text1")->text(), "abc");
+
+  // The hidden sign-in window keeps its boxes and goes on counting.
+  EXPECT_EQ(box("Text1").text(), "abc");
+  EXPECT_EQ(box("Text2").text(), "p%2Bw");
+  EXPECT_TRUE(timer().isEnabled());
+  tick();
+  EXPECT_EQ(box("Text3").text(), tickText(9));
+}
+
+TEST_F(SignInTest, AnyReplyOtherThanZeroOrOneIsASuccess) {
+  signIn("abc", "pw", {200, "2"});
+  EXPECT_EQ(app->m.gLoginFlag, "1");
+  EXPECT_EQ(readData("dl.txt"), " 1 \r\n");
+  EXPECT_FALSE(visible("Form8"));
+  EXPECT_TRUE(newBoxes().empty());
+}
+
+TEST_F(SignInTest, UnwritableSignInFilesKeepTheClientSignedOut) {
+  const std::string flag = app->m.gLoginFlag;
+  // user.txt cannot be replaced when a folder stands in its place.
+  std::filesystem::create_directory(path("paz/l/s/r/user.txt"));
+  signIn("abc", "pw", {200, "http://shop.member.example/?lsr=777"});
+  EXPECT_EQ(newBoxes(), std::vector<std::string>{kSaveFailed});
+  EXPECT_EQ(readData("dl.txt"), " 0 \r\n");
+  EXPECT_EQ(app->m.gLoginFlag, flag);
+  EXPECT_TRUE(services.requests(hosts::kPlatform, kIncome).empty());
+
+  removeDataFolder();
+  signIn("abc", "pw", {200, "http://shop.member.example/?lsr=777"});
+  EXPECT_EQ(newBoxes().back(), kSaveFailed);
+  EXPECT_EQ(app->m.gLoginFlag, flag);
+  EXPECT_TRUE(visible("Form8"));
+  EXPECT_TRUE(services.requests(hosts::kPlatform, kIncome).empty());
+}
+
+TEST_F(SignInTest, LinksOpenThePlatformPagesAndCloseOnlyHides) {
+  image("Image1").click();
+  image("Image2").click();
+  EXPECT_EQ(os.launched, (std::vector<std::string>{PlatformUrl("/index.php/index/lsrzc?lsr="),
+                                                   PlatformUrl("/index.php/index/lsrpw")}));
+  box("Text1").setText("kept");
+  image("Image4").click();
+  EXPECT_FALSE(visible("Form8"));
+  ASSERT_TRUE(run([&] { app->form8().Show(); }));
+  EXPECT_EQ(box("Text1").text(), "kept");
+}
+
+}  // namespace
+}  // namespace kv::test
