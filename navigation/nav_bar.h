@@ -1,4 +1,5 @@
-// The navigation bar: six tabs, the minimise and the exit button.
+// The navigation bar: six tabs, the minimise and the exit button; its minimise to the
+// notification area and the restore from there.
 #pragma once
 
 #include <memory>
@@ -27,6 +28,10 @@ class Form12 : public Form {
   void Image4_MouseMove();
   void Image5_MouseMove();
 
+  // True while the bar stands minimised on the taskbar because no notification-area icon could
+  // be added; restoring the bar from the taskbar then brings the home view back.
+  bool minimisedWithoutTray() const { return minimisedWithoutTray_; }
+
   std::unique_ptr<Picture> Image1;  // Taobao tab
   std::unique_ptr<Picture> Image2;  // Tmall tab
   std::unique_ptr<Picture> Image3;  // own-site tab
@@ -35,6 +40,12 @@ class Form12 : public Form {
   std::unique_ptr<Picture> Image6;  // account tab
   std::unique_ptr<Picture> Image7;  // questions tab
   std::unique_ptr<Picture> Image8;  // share tab
+
+ private:
+  // The bar and the three start panels back on screen, no tab selected, the icon removed.
+  void RestoreHomeView();
+
+  bool minimisedWithoutTray_ = false;
 };
 
 }  // namespace kv
