@@ -1,0 +1,285 @@
+#include "platform/qt/qt_controls.h"
+
+#include <QFile>
+#include <QImageReader>
+#include <QMouseEvent>
+#include <QPixmap>
+#include <cmath>
+
+#include "platform/qt/qt_units.h"
+
+namespace kv::qt {
+
+namespace {
+
+QString qs(const std::string& s) {
+  return QString::fromStdString(s);
+}
+
+QRect pxRect(double left, double top, double width, double height) {
+  return QRect(twipsToPx(left), twipsToPx(top), std::max(0, twipsToPx(width)),
+               std::max(0, twipsToPx(height)));
+}
+
+// Reads a picture straight from its file. QImageReader keeps no cache, so a file replaced on disk
+// shows at its next load; the format is taken from the content, not from the name.
+QImage readImage(const QString& path) {
+  QImageReader reader(path);
+  reader.setDecideFormatFromContent(true);
+  return reader.read();
+}
+
+}  // namespace
+
+// ---- pictures -------------------------------------------------------------------------------
+
+PictureLabel::PictureLabel(QWidget* parent, QtPicture* owner) : QLabel(parent), owner_(owner) {
+  setMouseTracking(true);
+  setScaledContents(false);
+  setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  setMargin(0);
+  setContentsMargins(0, 0, 0, 0);
+}
+
+void PictureLabel::mousePressEvent(QMouseEvent* event) {
+  if (event->button() == Qt::LeftButton) pressed_ = true;
+  event->accept();
+}
+
+// The second press of a double-click raises no click of its own, as with the native picture
+// control, where it raises the double-click event (the windows handle none).
+void PictureLabel::mouseDoubleClickEvent(QMouseEvent* event) {
+  pressed_ = false;
+  event->accept();
+}
+
+void PictureLabel::mouseReleaseEvent(QMouseEvent* event) {
+  event->accept();
+  if (event->button() != Qt::LeftButton) return;
+  bool wasPressed = pressed_;
+  pressed_ = false;
+  if (wasPressed && rect().contains(event->position().toPoint()) && isEnabled() && isVisible() &&
+      owner_)
+    owner_->clicked();
+}
+
+void PictureLabel::mouseMoveEvent(QMouseEvent* event) {
+  event->accept();
+  if (owner_) owner_->mouseMoved(event->position().x(), event->position().y());
+}
+
+QtPicture::QtPicture(QWidget* parent, const std::string& name)
+    : label_(new PictureLabel(parent, this)) {
+  label_->setObjectName(qs(name));
+  label_->show();  // shown with its window
+}
+
+QtPicture::~QtPicture() {
+  if (label_) {
+    label_->release();
+    label_->hide();
+    label_->setObjectName(QString());
+    label_->deleteLater();
+  }
+}
+
+void QtPicture::setGeometry(double left, double top, double width, double height) {
+  left_ = left;
+  top_ = top;
+  width_ = width;
+  height_ = height;
+  if (!label_) return;
+  QSize before = label_->size();
+  label_->setGeometry(pxRect(left, top, width, height));
+  if (label_->size() != before) refresh();
+}
+
+void QtPicture::setVisible(bool visible) {
+  if (label_) label_->setVisible(visible);
+}
+// The control's own flag: a picture of a hidden window still counts as visible.
+bool QtPicture::isVisible() const {
+  return label_ && !label_->isHidden();
+}
+
+void QtPicture::setEnabled(bool enabled) {
+  if (label_) label_->setEnabled(enabled);
+}
+bool QtPicture::isEnabled() const {
+  return label_ && !label_->testAttribute(Qt::WA_ForceDisabled);
+}
+
+bool QtPicture::loadFile(const std::string& path) {
+  QString p = qs(path);
+  p.replace(QLatin1Char('\\'), QLatin1Char('/'));
+  if (p.isEmpty()) return false;
+  return show(readImage(p), path);  // a relative path resolves against the current directory
+}
+
+bool QtPicture::loadResource(const std::string& name) {
+  for (const char* ext : {".jpg", ".png"}) {
+    QString path = QStringLiteral(":/pictures/") + qs(name) + QLatin1String(ext);
+    if (QFile::exists(path)) return show(readImage(path), "res:" + name);
+  }
+  return false;
+}
+
+bool QtPicture::show(const QImage& image, const std::string& source) {
+  if (image.isNull() || !label_) return false;
+  image_ = image;
+  source_ = source;
+  refresh();
+  return true;
+}
+
+// The pictures are drawn at the control's size; one of another size is scaled to fit.
+void QtPicture::refresh() {
+  if (!label_ || image_.isNull()) return;
+  QSize size = label_->size();
+  if (size.isEmpty() || image_.size() == size)
+    label_->setPixmap(QPixmap::fromImage(image_));
+  else
+    label_->setPixmap(
+        QPixmap::fromImage(image_.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)));
+}
+
+void QtPicture::setToolTip(const std::string& text) {
+  if (label_) label_->setToolTip(qs(text));
+}
+std::string QtPicture::toolTip() const {
+  return label_ ? label_->toolTip().toStdString() : std::string();
+}
+
+void QtPicture::setHandCursor(bool hand) {
+  if (!label_) return;
+  if (hand)
+    label_->setCursor(Qt::PointingHandCursor);
+  else
+    label_->unsetCursor();
+}
+bool QtPicture::hasHandCursor() const {
+  return label_ && label_->testAttribute(Qt::WA_SetCursor) &&
+         label_->cursor().shape() == Qt::PointingHandCursor;
+}
+
+void QtPicture::clicked() {
+  if (onClick) onClick();
+}
+
+void QtPicture::mouseMoved(double xPx, double yPx) {
+  if (onMouseMove)
+    onMouseMove(static_cast<float>(pxToTwips(xPx)), static_cast<float>(pxToTwips(yPx)));
+}
+
+// ---- text boxes -----------------------------------------------------------------------------
+
+namespace {
+
+// Borderless on the white field of the picture behind it; the mask shows "*"; a disabled box
+// keeps its text readable in dark grey.
+const char* kTextBoxStyle =
+    "QLineEdit { border: none; background: white; color: #333333;"
+    " selection-background-color: #0E9F8E; selection-color: white;"
+    " lineedit-password-character: 42; }"
+    "QLineEdit:disabled { color: #555555; background: white; }";
+
+}  // namespace
+
+QtTextBox::QtTextBox(QWidget* parent, const std::string& name) : edit_(new QLineEdit(parent)) {
+  edit_->setObjectName(qs(name));
+  edit_->setFrame(false);
+  edit_->setStyleSheet(QLatin1String(kTextBoxStyle));
+  edit_->setTextMargins(0, 0, 0, 0);
+  edit_->show();  // shown with its window
+}
+
+QtTextBox::~QtTextBox() {
+  if (edit_) {
+    edit_->hide();
+    edit_->setObjectName(QString());
+    edit_->deleteLater();
+  }
+}
+
+void QtTextBox::setGeometry(double left, double top, double width, double height) {
+  left_ = left;
+  top_ = top;
+  width_ = width;
+  height_ = height;
+  if (!edit_) return;
+  QRect r = pxRect(left, top, width, height);
+  edit_->setGeometry(r);
+  // The font follows the box: 12 pixels in a box of 18 (270 twips).
+  QFont f = edit_->font();
+  f.setPixelSize(std::max(8, static_cast<int>(std::lround(r.height() * 2.0 / 3.0))));
+  edit_->setFont(f);
+}
+
+void QtTextBox::setVisible(bool visible) {
+  if (edit_) edit_->setVisible(visible);
+}
+bool QtTextBox::isVisible() const {
+  return edit_ && !edit_->isHidden();
+}
+
+// A disabled box shows its text but takes neither the focus nor any input.
+void QtTextBox::setEnabled(bool enabled) {
+  if (edit_) edit_->setEnabled(enabled);
+}
+bool QtTextBox::isEnabled() const {
+  return edit_ && !edit_->testAttribute(Qt::WA_ForceDisabled);
+}
+
+std::string QtTextBox::text() const {
+  return edit_ ? edit_->text().toStdString() : std::string();
+}
+void QtTextBox::setText(const std::string& text) {
+  if (edit_) edit_->setText(qs(text));
+}
+
+void QtTextBox::setPasswordMask(bool masked) {
+  if (edit_) edit_->setEchoMode(masked ? QLineEdit::Password : QLineEdit::Normal);
+}
+bool QtTextBox::isPasswordMasked() const {
+  return edit_ && edit_->echoMode() == QLineEdit::Password;
+}
+
+// ---- timers ---------------------------------------------------------------------------------
+
+QtTimer::QtTimer(QObject* parent, const std::string& name) : timer_(new QTimer(parent)) {
+  timer_->setObjectName(qs(name));
+  QObject::connect(timer_, &QTimer::timeout, [this] {
+    if (onTick) onTick();
+  });
+}
+
+QtTimer::~QtTimer() {
+  if (timer_) {
+    timer_->stop();
+    timer_->disconnect();
+    timer_->setObjectName(QString());
+    timer_->deleteLater();  // may be inside its own tick
+  }
+}
+
+void QtTimer::setInterval(int ms) {
+  interval_ = ms;
+  apply();
+}
+
+void QtTimer::setEnabled(bool on) {
+  if (on == enabled_) return;
+  enabled_ = on;
+  apply();
+}
+
+// Ticks while on with an interval above 0; a new interval starts the count again.
+void QtTimer::apply() {
+  if (!timer_) return;
+  if (enabled_ && interval_ > 0)
+    timer_->start(interval_);
+  else
+    timer_->stop();
+}
+
+}  // namespace kv::qt

@@ -1,0 +1,107 @@
+#include "platform/qt/qt_gui.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QFontDatabase>
+#include <QLibraryInfo>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScreen>
+#include <QTimer>
+#include <QTranslator>
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+
+#include "platform/qt/qt_units.h"
+#include "platform/qt/qt_window.h"
+
+namespace kv::qt {
+
+double twipsPerPixel() {
+  QScreen* screen = QGuiApplication::primaryScreen();
+  double dpi = screen ? screen->logicalDotsPerInchX() : 0;
+  return dpi > 0 ? 1440.0 / dpi : 15.0;
+}
+
+void initApplication(QApplication& app) {
+  app.setQuitOnLastWindowClosed(false);
+
+  auto* translator = new QTranslator(&app);
+  const QString name = QStringLiteral("qtbase_zh_CN");
+  if (translator->load(name, QLibraryInfo::path(QLibraryInfo::TranslationsPath)) ||
+      translator->load(name, QStringLiteral("/usr/share/qt6/translations")))
+    app.installTranslator(translator);
+  else
+    delete translator;
+
+  const QString family = QStringLiteral("WenQuanYi Micro Hei");
+  if (!QFontDatabase::hasFamily(family)) {
+    const QString file = QStringLiteral("/usr/share/fonts/truetype/wqy/wqy-microhei.ttc");
+    if (QFile::exists(file)) QFontDatabase::addApplicationFont(file);
+  }
+  if (QFontDatabase::hasFamily(family)) {
+    QFont font = app.font();
+    font.setFamilies({family});
+    app.setFont(font);
+  }
+}
+
+QtGui::QtGui() = default;
+QtGui::~QtGui() = default;
+
+std::unique_ptr<Window> QtGui::createWindow(const std::string& name) {
+  return std::make_unique<QtWindow>(name);
+}
+
+// A modal box with no icon. With OK and Cancel, closing the box any other way answers Cancel.
+MsgResult QtGui::messageBox(const std::string& text, const std::string& title, MsgButtons buttons) {
+  QMessageBox box;
+  box.setObjectName(QStringLiteral("KelvoraMessageBox"));
+  box.setIcon(QMessageBox::NoIcon);
+  box.setWindowTitle(QString::fromStdString(title));
+  box.setTextFormat(Qt::PlainText);  // server replies are shown as they are
+  box.setText(QString::fromStdString(text));
+  if (buttons == MsgButtons::OkCancel) {
+    box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+    box.setEscapeButton(QMessageBox::Cancel);
+  } else {
+    box.setStandardButtons(QMessageBox::Ok);
+    box.setEscapeButton(QMessageBox::Ok);
+  }
+  box.setDefaultButton(QMessageBox::Ok);
+  box.exec();
+  if (buttons == MsgButtons::Ok) return MsgResult::Ok;
+  return box.clickedButton() == box.button(QMessageBox::Ok) ? MsgResult::Ok : MsgResult::Cancel;
+}
+
+ScreenInfo QtGui::screen() const {
+  ScreenInfo info;
+  QScreen* screen = QGuiApplication::primaryScreen();
+  double tpp = twipsPerPixel();
+  info.twipsPerPixelX = static_cast<float>(tpp);
+  if (!screen) return info;
+  QRect g = screen->geometry();
+  QRect work = screen->availableGeometry();
+  info.widthTwips = g.width() * tpp;
+  info.heightTwips = g.height() * tpp;
+  info.workAreaBottomPx = work.y() + work.height();
+  return info;
+}
+
+void QtGui::post(std::function<void()> fn) {
+  QTimer::singleShot(0, qApp, std::move(fn));
+}
+
+void QtGui::endProcess(int code) {
+  std::cout.flush();
+  std::cerr.flush();
+  std::fflush(nullptr);
+  std::_Exit(code);
+}
+
+std::unique_ptr<Gui> createGui() {
+  return std::make_unique<QtGui>();
+}
+
+}  // namespace kv::qt

@@ -1,0 +1,78 @@
+// A top-level window on a QWidget. Geometry is kept in twips exactly as set; the widget is placed
+// and sized in pixels of the primary screen.
+#pragma once
+
+#include <QPointer>
+#include <QWidget>
+
+#include "platform/gui.h"
+
+namespace kv::qt {
+
+class QtWindow;
+
+// The widget of a window. Its owner is cleared when the window object goes, so that events that
+// are still queued for the widget reach nothing.
+class WindowWidget : public QWidget {
+ public:
+  explicit WindowWidget(QtWindow* owner);
+  QtWindow* owner() const { return owner_; }
+  void release() { owner_ = nullptr; }
+
+ protected:
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void changeEvent(QEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  QtWindow* owner_;
+};
+
+class QtWindow : public Window {
+ public:
+  explicit QtWindow(const std::string& name);
+  ~QtWindow() override;
+
+  void setCaption(const std::string& caption) override;
+  std::string caption() const override;
+  void setFrameless(bool frameless) override;
+  void setClientSize(double width, double height) override;
+  double left() const override { return left_; }
+  double top() const override { return top_; }
+  double width() const override { return width_; }
+  double height() const override { return height_; }
+  void setLeft(double left) override;
+  void setTop(double top) override;
+  void show() override;
+  void hide() override;
+  bool isVisible() const override;
+  void setState(WindowState state) override;
+  WindowState state() const override;
+  void restore() override;
+  void setFocus() override;
+  void setIcon(const std::string& resource) override;
+
+  std::unique_ptr<Picture> createPicture(const std::string& name) override;
+  std::unique_ptr<TextBox> createTextBox(const std::string& name) override;
+  std::unique_ptr<Timer> createTimer(const std::string& name) override;
+  std::unique_ptr<Browser> createBrowser(const std::string& name) override;
+
+  QWidget* widget() const { return widget_; }
+
+  // Called by the widget.
+  void stateChanged();
+  void mouseMoved(double xPx, double yPx);
+
+ private:
+  void place();
+  void raiseResize();
+
+  QPointer<WindowWidget> widget_;
+  double left_ = 0, top_ = 0, width_ = 0, height_ = 0;
+  bool shownOnce_ = false;
+  bool minimised_ = false;   // the state last reported through onResize
+  bool holdResize_ = false;  // inside restore(): raise one resize at its end
+  bool pendingResize_ = false;
+};
+
+}  // namespace kv::qt
