@@ -1,21 +1,110 @@
 #include "pages/search_pages.h"
 
 #include "app/app.h"
+#include "app/shared.h"
 
 namespace kv {
 
 namespace {
-void design(Window& w, const char* caption) {
-  w.setCaption(caption);
-  w.setClientSize(15030, 5475);
-}
+
+const SearchPage::Design kForm4 = {"Kelvora搜淘宝",
+                                   "form4",
+                                   "/APP.PHP/index/ss_taobao?",
+                                   false,
+                                   14400,
+                                   3240,
+                                   375,
+                                   135,
+                                   4560,
+                                   5360};
+const SearchPage::Design kForm5 = {"Kelvora搜天猫",
+                                   "form5",
+                                   "/APP.PHP/index/ss_tianmao?",
+                                   true,
+                                   14400,
+                                   2880,
+                                   375,
+                                   135,
+                                   4560,
+                                   5360};
+const SearchPage::Design kForm6 = {"Kelvora搜Kelvo",
+                                   "form6",
+                                   "/APP.PHP/index/ss_kelvora?",
+                                   true,
+                                   14520,
+                                   3000,
+                                   255,
+                                   255,
+                                   4500,
+                                   5355};
+
+// Windows narrower than this are moved by the load of the Tmall and own-site pages.
+constexpr double kNarrowScreenTwips = 17000;
+
 }  // namespace
 
-Form4::Form4(App& app) : Form(app, FormId::Form4) { design(window(), "Kelvora搜淘宝"); }
-void Form4::Form_Load() {}
-Form5::Form5(App& app) : Form(app, FormId::Form5) { design(window(), "Kelvora搜天猫"); }
-void Form5::Form_Load() {}
-Form6::Form6(App& app) : Form(app, FormId::Form6) { design(window(), "Kelvora搜Kelvo"); }
-void Form6::Form_Load() {}
+SearchPage::SearchPage(App& app, FormId id, const Design& d) : Form(app, id), design_(d) {
+  Window& w = window();
+  w.setCaption(d.caption);
+  w.setClientSize(15030, 5475);
+  const std::string res = d.resources;
+  Image4 = picture("Image4", 0, 0, 4740, 5475, res + "/image4");
+  Image1 = picture("Image1", 4560, 0, 10410, 165, res + "/image1");
+  Image2 = picture("Image2", d.image2Left, d.image2Top, 10410, 165, res + "/image2");
+  Image3 = picture("Image3", 14880, 0, 165, 5520, res + "/image3");
+  WebBrowser1 = w.createBrowser("WebBrowser1");
+  WebBrowser1->setGeometry(4750, 180, 9495, 5160);
+  WebBrowser3 = w.createBrowser("WebBrowser3");
+  WebBrowser3->setGeometry(d.receiverLeft, d.receiverTop, d.receiverWidth, d.receiverHeight);
+
+  WebBrowser1->onNewWindow = [this](Browser*& ppDisp, bool& Cancel) {
+    WebBrowser1_NewWindow2(ppDisp, Cancel);
+  };
+  WebBrowser3->onBeforeNavigate = [this](const std::string& URL, bool& Cancel) {
+    WebBrowser3_BeforeNavigate2(URL, Cancel);
+  };
+}
+
+void SearchPage::Form_Load() {
+  WebBrowser1->setSilent(true);
+  if (design_.narrowScreenMove) {
+    const double screenWidth = app_.gui.screen().widthTwips;
+    if (screenWidth < kNarrowScreenTwips) SetLeft(screenWidth * 0.01 + 4725);
+  }
+  WebBrowser1->navigate(app_.m.gSiteUrl + design_.path + app_.m.gLsr);
+}
+
+void SearchPage::WebBrowser1_NewWindow2(Browser*& ppDisp, bool&) {
+  ppDisp = WebBrowser3.get();
+}
+
+void SearchPage::WebBrowser3_BeforeNavigate2(const std::string& URL, bool&) {
+  OpenUrlShortcut(app_, *this, URL);
+}
+
+DomHookedSearchPage::DomHookedSearchPage(App& app, FormId id, const Design& d)
+    : SearchPage(app, id, d) {
+  WebBrowser1->onDownloadComplete = [this] { WebBrowser1_DownloadComplete(); };
+}
+
+void DomHookedSearchPage::WebBrowser1_DownloadComplete() {
+  M_Dom = WebBrowser1->document();
+  if (M_Dom) M_Dom->onContextMenu = [this] { return M_Dom_oncontextmenu(); };
+}
+
+bool DomHookedSearchPage::M_Dom_oncontextmenu() {
+  return false;
+}
+
+Form4::Form4(App& app) : DomHookedSearchPage(app, FormId::Form4, kForm4) {}
+
+Form5::Form5(App& app) : DomHookedSearchPage(app, FormId::Form5, kForm5) {}
+
+Form6::Form6(App& app) : SearchPage(app, FormId::Form6, kForm6) {}
+
+void Form6::WebBrowser3_BeforeNavigate2(const std::string& URL, bool& Cancel) {
+  SearchPage::WebBrowser3_BeforeNavigate2(URL, Cancel);
+  Cancel = true;
+}
 
 }  // namespace kv

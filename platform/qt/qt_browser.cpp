@@ -1,0 +1,286 @@
+#include "platform/qt/qt_browser.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QPointer>
+#include <QString>
+#include <QUrl>
+#include <QWebEngineCertificateError>
+#include <QWebEngineCookieStore>
+#include <QWebEnginePage>
+#include <QWebEngineProfile>
+#include <QWebEngineScript>
+#include <QWebEngineSettings>
+#include <QWebEngineView>
+#include <QtGlobal>
+#include <chrono>
+#include <exception>
+#include <set>
+#include <thread>
+
+#include "platform/qt/qt_units.h"
+
+namespace kv::qt {
+
+namespace {
+
+// The context-menu listener asks the program through a prompt whose text starts with this; the
+// page answers it itself, so the question never shows, silent or not.
+const QString kMenuQuestion = QStringLiteral("\x01kelvora-contextmenu:");
+
+// Added to the top-level document after each load, in a world of its own, so the page's scripts
+// neither see it nor can replace the prompt it relies on. Each run records the number of the
+// document the program now holds; the listener itself is added once per document.
+QString menuHookScript(quint64 serial) {
+  return QStringLiteral(
+             "(function () {"
+             "  window.__kelvoraDocument = %1;"
+             "  if (window.__kelvoraMenuHook) return;"
+             "  window.__kelvoraMenuHook = true;"
+             "  document.addEventListener('contextmenu', function (e) {"
+             "    var answer = window.prompt('\\u0001kelvora-contextmenu:' +"
+             "                               window.__kelvoraDocument);"
+             "    if (answer === '0') e.preventDefault();"
+             "  });"
+             "})();")
+      .arg(serial);
+}
+
+class QtBrowser;
+
+QPointer<QWebEngineProfile> sharedProfile;
+std::set<QtBrowser*> liveBrowsers;
+int handlerDepth = 0;        // a window's handler runs inside a browser callback
+QDateTime lastCookieChange;  // invalid while no cookie changed in this run
+
+// Runs a window's handler; an exception must not cross the browser engine's call stack.
+template <class F>
+void guarded(const char* what, F&& f) {
+  ++handlerDepth;
+  try {
+    f();
+  } catch (const std::exception& e) {
+    qWarning("browser %s handler failed: %s", what, e.what());
+  }
+  --handlerDepth;
+}
+
+class BrowserPage : public QWebEnginePage {
+ public:
+  BrowserPage(QtBrowser& owner, QObject* parent)
+      : QWebEnginePage(browserProfile(), parent), owner_(owner) {}
+
+ protected:
+  QWebEnginePage* createWindow(WebWindowType type) override;
+  bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override;
+  void javaScriptAlert(const QUrl& origin, const QString& msg) override;
+  bool javaScriptConfirm(const QUrl& origin, const QString& msg) override;
+  bool javaScriptPrompt(const QUrl& origin, const QString& msg, const QString& defaultValue,
+                        QString* result) override;
+  QStringList chooseFiles(FileSelectionMode mode, const QStringList& oldFiles,
+                          const QStringList& acceptedMimeTypes) override;
+
+ private:
+  QtBrowser& owner_;
+};
+
+class QtBrowser : public kv::Browser {
+ public:
+  QtBrowser(QWidget* parent, const std::string& name) {
+    liveBrowsers.insert(this);
+    view_ = new QWebEngineView(parent);
+    view_->setObjectName(QString::fromStdString(name));
+    page_ = new BrowserPage(*this, view_);
+    view_->setPage(page_);
+    QObject::connect(page_, &QWebEnginePage::urlChanged, view_, [this](const QUrl& u) {
+      if (!u.isEmpty()) url_ = u.toString(QUrl::FullyEncoded).toStdString();
+    });
+    QObject::connect(page_, &QWebEnginePage::loadFinished, view_, [this](bool) { loadFinished(); });
+    QObject::connect(page_, &QWebEnginePage::certificateError, view_,
+                     [this](const QWebEngineCertificateError& error) {
+                       if (!silent_) return;
+                       QWebEngineCertificateError e = error;
+                       e.rejectCertificate();
+                     });
+  }
+
+  ~QtBrowser() override {
+    liveBrowsers.erase(this);
+    onNewWindow = nullptr;
+    onBeforeNavigate = nullptr;
+    onDownloadComplete = nullptr;
+    close();
+  }
+
+  // Deletes the view and its page; the control is empty from then on.
+  void close() {
+    if (!view_) return;
+    if (page_) QObject::disconnect(page_, nullptr, view_, nullptr);
+    delete view_;  // deletes the page, its child
+  }
+
+  void setGeometry(double l, double t, double w, double h) override {
+    left_ = l;
+    top_ = t;
+    width_ = w;
+    height_ = h;
+    if (view_) view_->setGeometry(twipsToPx(l), twipsToPx(t), twipsToPx(w), twipsToPx(h));
+  }
+  double left() const override { return left_; }
+  double top() const override { return top_; }
+  double width() const override { return width_; }
+  double height() const override { return height_; }
+  void setVisible(bool v) override {
+    if (view_) view_->setVisible(v);
+  }
+  bool isVisible() const override { return view_ && !view_->isHidden(); }
+  void setEnabled(bool e) override {
+    if (view_) view_->setEnabled(e);
+  }
+  bool isEnabled() const override { return view_ && view_->isEnabled(); }
+
+  void setSilent(bool s) override { silent_ = s; }
+  bool isSilent() const override { return silent_; }
+
+  void navigate(const std::string& url) override {
+    url_ = url;
+    if (page_) page_->load(QUrl(QString::fromStdString(url)));
+  }
+  std::string url() const override { return url_; }
+  std::shared_ptr<Document> document() override { return doc_; }
+
+  // The page asks for a new window: the receiver the handler names gets it, or nothing does.
+  QWebEnginePage* newWindow() {
+    if (!onNewWindow) return nullptr;
+    Browser* receiver = nullptr;
+    bool cancel = false;
+    guarded("new-window", [&] { onNewWindow(receiver, cancel); });
+    if (cancel || !receiver || receiver == this) return nullptr;
+    auto* target = dynamic_cast<QtBrowser*>(receiver);
+    return target ? target->page_.data() : nullptr;
+  }
+
+  // A navigation this browser begins; false stops it.
+  bool beforeNavigate(const QUrl& url) {
+    if (!onBeforeNavigate) return true;
+    bool cancel = false;
+    std::string address = url.toString(QUrl::FullyEncoded).toStdString();
+    guarded("before-navigate", [&] { onBeforeNavigate(address, cancel); });
+    return !cancel;
+  }
+
+  // The listener of document number `serial` asks whether its context menu may show.
+  bool contextMenuAllowed(quint64 serial) {
+    if (serial != serial_ || !doc_ || !doc_->onContextMenu) return true;
+    bool show = true;
+    auto doc = doc_;  // the handler may replace the document
+    guarded("context-menu", [&] { show = doc->onContextMenu(); });
+    return show;
+  }
+
+  bool silent() const { return silent_; }
+
+ private:
+  void loadFinished() {
+    doc_ = std::make_shared<Document>();
+    ++serial_;
+    page_->runJavaScript(menuHookScript(serial_), QWebEngineScript::ApplicationWorld);
+    if (onDownloadComplete) guarded("download-complete", [&] { onDownloadComplete(); });
+  }
+
+  QPointer<QWebEngineView> view_;
+  QPointer<BrowserPage> page_;
+  double left_ = 0, top_ = 0, width_ = 0, height_ = 0;
+  bool silent_ = false;
+  std::string url_;
+  std::shared_ptr<Document> doc_;
+  quint64 serial_ = 0;
+};
+
+QWebEnginePage* BrowserPage::createWindow(WebWindowType) {
+  return owner_.newWindow();
+}
+
+bool BrowserPage::acceptNavigationRequest(const QUrl& url, NavigationType type, bool) {
+  // A server redirect continues a navigation already reported.
+  if (type == NavigationTypeRedirect) return true;
+  return owner_.beforeNavigate(url);
+}
+
+void BrowserPage::javaScriptAlert(const QUrl& origin, const QString& msg) {
+  if (!owner_.silent()) QWebEnginePage::javaScriptAlert(origin, msg);
+}
+
+bool BrowserPage::javaScriptConfirm(const QUrl& origin, const QString& msg) {
+  return !owner_.silent() && QWebEnginePage::javaScriptConfirm(origin, msg);
+}
+
+bool BrowserPage::javaScriptPrompt(const QUrl& origin, const QString& msg,
+                                   const QString& defaultValue, QString* result) {
+  if (msg.startsWith(kMenuQuestion)) {
+    bool ok = false;
+    quint64 serial = msg.mid(kMenuQuestion.size()).toULongLong(&ok);
+    bool show = !ok || owner_.contextMenuAllowed(serial);
+    if (result) *result = show ? QStringLiteral("1") : QStringLiteral("0");
+    return true;
+  }
+  if (owner_.silent()) return false;
+  return QWebEnginePage::javaScriptPrompt(origin, msg, defaultValue, result);
+}
+
+QStringList BrowserPage::chooseFiles(FileSelectionMode mode, const QStringList& oldFiles,
+                                     const QStringList& acceptedMimeTypes) {
+  if (owner_.silent()) return {};
+  return QWebEnginePage::chooseFiles(mode, oldFiles, acceptedMimeTypes);
+}
+
+}  // namespace
+
+QWebEngineProfile* browserProfile() {
+  if (!sharedProfile) {
+    // A named profile keeps its data under the application's data folder (QtWebEngine/kelvora).
+    auto* profile = new QWebEngineProfile(QStringLiteral("kelvora"), QCoreApplication::instance());
+    profile->setPersistentCookiesPolicy(QWebEngineProfile::ForcePersistentCookies);
+    QWebEngineSettings* s = profile->settings();
+    s->setAttribute(QWebEngineSettings::JavascriptEnabled, true);
+    s->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, true);
+    auto changed = [] { lastCookieChange = QDateTime::currentDateTimeUtc(); };
+    QObject::connect(profile->cookieStore(), &QWebEngineCookieStore::cookieAdded, profile, changed);
+    QObject::connect(profile->cookieStore(), &QWebEngineCookieStore::cookieRemoved, profile,
+                     changed);
+    sharedProfile = profile;
+  }
+  return sharedProfile;
+}
+
+void shutdownBrowsers() {
+  if (!sharedProfile || handlerDepth > 0) return;
+  // The engine writes cookies to disk at most 30 seconds after they change, and at once when
+  // the profile goes. Nothing changed for longer than that: nothing is left to write.
+  const bool unsaved =
+      lastCookieChange.isValid() && lastCookieChange.secsTo(QDateTime::currentDateTimeUtc()) < 35;
+  const QString cookies = sharedProfile->persistentStoragePath() + QStringLiteral("/Cookies");
+  const QDateTime written = QFileInfo(cookies).lastModified();
+  for (QtBrowser* b : liveBrowsers) b->close();
+  delete sharedProfile.data();
+  if (!unsaved) return;
+  // The cookie file is written on the engine's own threads; wait until a write to it has been
+  // committed (its journal empty again), but not for long.
+  QElapsedTimer waited;
+  waited.start();
+  while (waited.elapsed() < 1000) {
+    QFileInfo now(cookies);
+    QFileInfo journal(cookies + QStringLiteral("-journal"));
+    if (now.exists() && now.lastModified() != written && (!journal.exists() || journal.size() == 0))
+      break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+}
+
+std::unique_ptr<kv::Browser> createBrowser(QWidget* parent, const std::string& name) {
+  return std::make_unique<QtBrowser>(parent, name);
+}
+
+}  // namespace kv::qt

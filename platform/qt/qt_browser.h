@@ -1,0 +1,28 @@
+// The embedded web browser on Qt WebEngine: a QWebEngineView child of a window, whose page hands
+// new windows to another browser of the program, reports every navigation it begins and carries
+// the context-menu hook of its top-level document.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "platform/gui.h"
+
+class QWidget;
+class QWebEngineProfile;
+
+namespace kv::qt {
+
+// A browser control named `name` (its object name) inside `parent`.
+std::unique_ptr<kv::Browser> createBrowser(QWidget* parent, const std::string& name);
+
+// The one named, persistent profile all embedded browsers share (cookies survive a restart).
+// Created at its first use.
+QWebEngineProfile* browserProfile();
+
+// Before the process ends without unwinding: closes every browser and the shared profile so that
+// the engine writes the cookies it has not saved yet, and waits briefly for that. Does nothing
+// when no browser was ever made, or when called from a browser's own event.
+void shutdownBrowsers();
+
+}  // namespace kv::qt

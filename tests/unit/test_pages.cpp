@@ -1,0 +1,155 @@
+// The search-page windows against the recording fake: the address each page loads, the
+// narrow-screen move, the hand-over of new windows to the default browser and the context-menu
+// hook.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "app/app.h"
+#include "pages/search_pages.h"
+#include "tests/fake/app_fixture.h"
+
+namespace kv::test {
+namespace {
+
+struct PageCase {
+  FormId id;
+  const char* name;
+  const char* path;
+  bool moves;        // narrow-screen move at load
+  bool hooksMenu;    // page context menu suppressed
+  bool keepsWindow;  // the receiver goes on loading a handed-over address
+};
+
+const PageCase kPages[] = {
+    {FormId::Form4, "Form4", "/APP.PHP/index/ss_taobao?", false, true, true},
+    {FormId::Form5, "Form5", "/APP.PHP/index/ss_tianmao?", true, true, true},
+    {FormId::Form6, "Form6", "/APP.PHP/index/ss_kelvora?", true, false, false},
+};
+
+void PrintTo(const PageCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
+const char kSite[] = "http://www.member.example";
+
+class SearchPagesTest : public AppFixture, public ::testing::WithParamInterface<PageCase> {
+ protected:
+  void SetUp() override {
+    AppFixture::SetUp();
+    app->m.gSiteUrl = kSite;
+    app->m.gLsr = "lsr=4711";
+  }
+  SearchPage& load() {
+    SearchPage* page = nullptr;
+    EXPECT_TRUE(run([&] { page = &static_cast<SearchPage&>(app->form(GetParam().id)); }));
+    return *page;
+  }
+  fake::FakeBrowser* browser(const char* control) { return gui.browser(GetParam().name, control); }
+  std::vector<std::string> shortcutFiles() const {
+    std::vector<std::string> out;
+    for (const auto& e : std::filesystem::directory_iterator(folder + "/temp"))
+      out.push_back(e.path().string());
+    return out;
+  }
+};
+
+TEST_P(SearchPagesTest, LoadsTheSearchPageOfTheCurrentSiteAndReferral) {
+  const PageCase& c = GetParam();
+  load();
+  auto* page = browser("WebBrowser1");
+  auto* receiver = browser("WebBrowser3");
+  ASSERT_NE(page, nullptr);
+  ASSERT_NE(receiver, nullptr);
+  EXPECT_EQ(page->navigations, std::vector<std::string>{std::string(kSite) + c.path + "lsr=4711"});
+  EXPECT_TRUE(page->isSilent());
+  EXPECT_FALSE(receiver->isSilent());
+  EXPECT_TRUE(receiver->navigations.empty());
+  EXPECT_EQ(browser("WebBrowser2"), nullptr);
+
+  // A reload (as after a sign-in) reads the globals anew; an empty referral leaves the "?".
+  app->unload(c.id);
+  gui.runPosted();
+  app->m.gSiteUrl = "http://other.example";
+  app->m.gLsr.clear();
+  load();
+  EXPECT_EQ(browser("WebBrowser1")->navigations,
+            std::vector<std::string>{std::string("http://other.example") + c.path});
+}
+
+TEST_P(SearchPagesTest, NarrowScreenMovesTmallAndOwnSiteOnly) {
+  const PageCase& c = GetParam();
+  struct Width {
+    double twips;
+    bool narrow;
+  };
+  for (Width w : {Width{15360, true}, Width{16999, true}, Width{17000, false}, Width{17010, false},
+                  Width{28800, false}}) {
+    SCOPED_TRACE(w.twips);
+    gui.screenInfo.widthTwips = w.twips;
+    SearchPage& form = load();
+    double expected = c.moves && w.narrow ? w.twips * 0.01 + 4725 : 0;
+    EXPECT_DOUBLE_EQ(form.Left(), expected);
+    app->unload(c.id);
+    gui.runPosted();
+  }
+  gui.screenInfo.widthTwips = 15360;
+  if (c.moves) {
+    EXPECT_DOUBLE_EQ(load().Left(), 4878.6);
+  }
+}
+
+TEST_P(SearchPagesTest, NewWindowGoesToTheDefaultBrowserOnce) {
+  const PageCase& c = GetParam();
+  SearchPage& form = load();
+  auto* page = browser("WebBrowser1");
+  auto* receiver = browser("WebBrowser3");
+  const std::string item = std::string(kSite) + "/item/1001";
+
+  EXPECT_EQ(page->requestNewWindow(item), c.keepsWindow);
+  EXPECT_EQ(os.launched, std::vector<std::string>{item});
+  EXPECT_EQ(receiver->url(), c.keepsWindow ? item : "");
+  auto files = shortcutFiles();
+  ASSERT_EQ(files.size(), 1u);
+  EXPECT_EQ(form.mShortPath, files[0]);
+  std::ifstream in(files[0], std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  EXPECT_EQ(text.str(), "[InternetShortcut]\r\nURL=" + item + "\r\n");
+
+  // Whatever the receiver begins later (the frames of a loaded page) is handed over as well.
+  const std::string frame = std::string(kSite) + "/frame/a";
+  EXPECT_EQ(receiver->beginNavigation(frame), c.keepsWindow);
+  EXPECT_EQ(os.launched, (std::vector<std::string>{item, frame}));
+  // The next new window gives the receiver the next address.
+  const std::string next = std::string(kSite) + "/item/1002";
+  EXPECT_EQ(page->requestNewWindow(next), c.keepsWindow);
+  EXPECT_EQ(os.launched.back(), next);
+  EXPECT_EQ(receiver->url(), c.keepsWindow ? next : "");
+}
+
+TEST_P(SearchPagesTest, ContextMenuSuppressedAfterFirstDownloadOnTaobaoAndTmall) {
+  const PageCase& c = GetParam();
+  load();
+  auto* page = browser("WebBrowser1");
+  auto* receiver = browser("WebBrowser3");
+  EXPECT_TRUE(page->contextMenu()) << "nothing is hooked before the first download";
+  page->completeDownload();
+  EXPECT_EQ(page->contextMenu(), !c.hooksMenu);
+  auto first = page->document();
+  page->completeDownload();  // a new document is hooked again
+  EXPECT_NE(page->document(), first);
+  EXPECT_EQ(page->contextMenu(), !c.hooksMenu);
+  // The receiver's documents are never hooked.
+  page->requestNewWindow(std::string(kSite) + "/item/1");
+  receiver->completeDownload();
+  EXPECT_TRUE(receiver->contextMenu());
+}
+
+INSTANTIATE_TEST_SUITE_P(Pages, SearchPagesTest, ::testing::ValuesIn(kPages),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace kv::test
