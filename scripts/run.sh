@@ -16,7 +16,7 @@ trap cleanup EXIT INT TERM
 # The stand-in services play the product service, the cash-back platform and the member site;
 # the client reaches them as its HTTP proxy.
 rm -f "$demo/port"
-"$build/kelvora_standin" --port-file "$demo/port" >"$demo/standin.log" 2>&1 &
+"$build/tools/standin/kelvora_standin" --port-file "$demo/port" >"$demo/standin.log" 2>&1 &
 pids+=($!)
 for _ in $(seq 100); do [ -s "$demo/port" ] && break; sleep 0.1; done
 export http_proxy="http://127.0.0.1:$(cat "$demo/port")"

@@ -1,5 +1,7 @@
 #include "platform/qt/qt_gui.h"
 
+#include "platform/qt/qt_browser.h"
+
 #include <QApplication>
 #include <QFile>
 #include <QFontDatabase>
@@ -94,6 +96,9 @@ void QtGui::post(std::function<void()> fn) {
 }
 
 void QtGui::endProcess(int code) {
+  // No handler runs any more; only the browsers' cookies are written out, so that a member who
+  // signed in on a search page is still signed in at the next start.
+  shutdownBrowsers();
   std::cout.flush();
   std::cerr.flush();
   std::fflush(nullptr);
