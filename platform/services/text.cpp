@@ -8,8 +8,9 @@ namespace kv {
 
 namespace {
 
+// Blanks and line breaks around a number: a reply code often ends in a line break.
 bool isBlank(char c) {
-  return c == ' ' || c == '\t';
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
 bool isDigit(char c) {
   return c >= '0' && c <= '9';
