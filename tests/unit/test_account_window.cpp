@@ -80,9 +80,6 @@ TEST_F(AccountWindowTest, LoadSendsTheMemberNumberAndMakesTheBoxesDisplayOnly) {
   EXPECT_EQ(queries[0].body, "id=4321");
   for (const char* name : {"Text1", "Text2", "Text3"})
     EXPECT_FALSE(gui.textBox("Form7", name)->isEnabled()) << name;
-  for (const char* name : {"Image2", "Image3", "Image4", "Image5", "Image6"})
-    EXPECT_TRUE(image(name).hasHandCursor()) << name;
-  EXPECT_EQ(gui.window("Form7")->caption(), "Kelvora-账户信息");
 }
 
 TEST_F(AccountWindowTest, RepliesWithoutTheFiguresTakeTheFailurePath) {
@@ -135,19 +132,6 @@ TEST_F(AccountWindowTest, MemberPagesUseTheAccountInTheBox) {
   const std::string base = PlatformUrl("/index.php/index/app/user/abc");
   EXPECT_EQ(os.launched, (std::vector<std::string>{base + "/tz/bbuser", base + "/tz/txuser",
                                                    base + "/tz/zhuser"}));
-}
-
-TEST_F(AccountWindowTest, HintIconsGetTheirTooltipsOnMouseMove) {
-  showAccount();
-  EXPECT_EQ(image("Image1").toolTip(), "");
-  image("Image1").moveMouse();
-  image("Image7").moveMouse();
-  image("Image8").moveMouse();
-  EXPECT_EQ(image("Image1").toolTip(), "本月收入将在下个月22-23号结算。");
-  EXPECT_EQ(image("Image7").toolTip(),
-            "上月收入将在本月22-23号结算，结算后将自动打款到您设置的结算账户里，无需提现操作。");
-  EXPECT_EQ(image("Image8").toolTip(),
-            "返现收入是隔天更新的哦！今天购买宝贝所得到的返现收入将在明天不定时更新。");
 }
 
 TEST_F(AccountWindowTest, CloseKeepsTheWindowAndSignOutUnloadsIt) {
