@@ -80,24 +80,8 @@ class Road {
     re_.IgnoreCase = true;
     re_.Multiline = true;
     re_.Global = true;
-    re_.Pattern = kAddressPattern;
-    step([&] {
-      if (re_.Test(siteText_)) {
-        siteAddress_ = re_.FirstMatch(siteText_).value_or("");
-      } else {
-        fetchSiteText();
-        siteAddress_ = re_.FirstMatch(siteText_).value_or("");
-      }
-    });
-    re_.Pattern = kReferralPattern;
-    step([&] {
-      if (re_.Test(siteText_)) {
-        referral_ = re_.FirstMatch(siteText_).value_or("");
-      } else {
-        fetchSiteText();
-        referral_ = re_.FirstMatch(siteText_).value_or("");
-      }
-    });
+    step([&] { siteAddress_ = matchOrFetch(kAddressPattern); });
+    step([&] { referral_ = matchOrFetch(kReferralPattern); });
     // 12. Module state.
     m_.gSiteUrl = siteAddress_;
     m_.gLsr = referral_;
@@ -138,6 +122,14 @@ class Road {
     requireOk(r);
     siteText_ = r.text;
     files::writeText(m_.gAppUrlFile, siteText_);
+  }
+
+  // The first match of `pattern` in the site text; when there is none, a fresh site text is
+  // fetched and its first match taken (empty when it has none either).
+  std::string matchOrFetch(const char* pattern) {
+    re_.Pattern = pattern;
+    if (!re_.Test(siteText_)) fetchSiteText();
+    return re_.FirstMatch(siteText_).value_or("");
   }
 
   bool isOwnSite(const std::string& url) const {
@@ -181,6 +173,8 @@ class Road {
 
 }  // namespace
 
-void RunStartupRoad(App& app) { Road(app).run(); }
+void RunStartupRoad(App& app) {
+  Road(app).run();
+}
 
 }  // namespace kv

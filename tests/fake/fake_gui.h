@@ -21,17 +21,10 @@ struct Geometry {
   double left = 0, top = 0, width = 0, height = 0;
 };
 
-class FakeControlBase {
+// Place, size, visibility and enabled state, as every fake control keeps them.
+template <class Base>
+class FakeControl : public Base {
  public:
-  Geometry geo;
-  bool visible = true;
-  bool enabled = true;
-};
-
-class FakePicture : public Picture {
- public:
-  FakePicture(FakeGui& gui, std::string owner, std::string name);
-  ~FakePicture() override;
   void setGeometry(double l, double t, double w, double h) override { g_ = {l, t, w, h}; }
   double left() const override { return g_.left; }
   double top() const override { return g_.top; }
@@ -41,6 +34,16 @@ class FakePicture : public Picture {
   bool isVisible() const override { return visible_; }
   void setEnabled(bool e) override { enabled_ = e; }
   bool isEnabled() const override { return enabled_; }
+
+ protected:
+  Geometry g_;
+  bool visible_ = true, enabled_ = true;
+};
+
+class FakePicture : public FakeControl<Picture> {
+ public:
+  FakePicture(FakeGui& gui, std::string owner, std::string name);
+  ~FakePicture() override;
   // A file loads when it exists relative to the current directory and starts like a JPEG or PNG.
   bool loadFile(const std::string& path) override;
   bool loadResource(const std::string& name) override;
@@ -58,24 +61,14 @@ class FakePicture : public Picture {
 
  private:
   FakeGui& gui_;
-  Geometry g_;
-  bool visible_ = true, enabled_ = true, hand_ = false;
+  bool hand_ = false;
   std::string source_, tip_;
 };
 
-class FakeTextBox : public TextBox {
+class FakeTextBox : public FakeControl<TextBox> {
  public:
   FakeTextBox(FakeGui& gui, std::string owner, std::string name);
   ~FakeTextBox() override;
-  void setGeometry(double l, double t, double w, double h) override { g_ = {l, t, w, h}; }
-  double left() const override { return g_.left; }
-  double top() const override { return g_.top; }
-  double width() const override { return g_.width; }
-  double height() const override { return g_.height; }
-  void setVisible(bool v) override { visible_ = v; }
-  bool isVisible() const override { return visible_; }
-  void setEnabled(bool e) override { enabled_ = e; }
-  bool isEnabled() const override { return enabled_; }
   std::string text() const override { return text_; }
   void setText(const std::string& t) override { text_ = t; }
   void setPasswordMask(bool m) override { mask_ = m; }
@@ -84,8 +77,7 @@ class FakeTextBox : public TextBox {
 
  private:
   FakeGui& gui_;
-  Geometry g_;
-  bool visible_ = true, enabled_ = true, mask_ = false;
+  bool mask_ = false;
   std::string text_;
 };
 
@@ -107,19 +99,10 @@ class FakeTimer : public Timer {
   bool on_ = false;
 };
 
-class FakeBrowser : public Browser {
+class FakeBrowser : public FakeControl<Browser> {
  public:
   FakeBrowser(FakeGui& gui, std::string owner, std::string name);
   ~FakeBrowser() override;
-  void setGeometry(double l, double t, double w, double h) override { g_ = {l, t, w, h}; }
-  double left() const override { return g_.left; }
-  double top() const override { return g_.top; }
-  double width() const override { return g_.width; }
-  double height() const override { return g_.height; }
-  void setVisible(bool v) override { visible_ = v; }
-  bool isVisible() const override { return visible_; }
-  void setEnabled(bool e) override { enabled_ = e; }
-  bool isEnabled() const override { return enabled_; }
   void setSilent(bool s) override { silent_ = s; }
   bool isSilent() const override { return silent_; }
   void navigate(const std::string& url) override;
@@ -144,8 +127,7 @@ class FakeBrowser : public Browser {
 
  private:
   FakeGui& gui_;
-  Geometry g_;
-  bool visible_ = true, enabled_ = true, silent_ = false;
+  bool silent_ = false;
   std::string url_;
   std::shared_ptr<Document> doc_;
 };
