@@ -61,20 +61,30 @@ size_t utf8Length(const std::string& s, size_t i) {
   return 0;
 }
 
-// Valid UTF-8: every byte that does not begin a well-formed sequence becomes U+FFFD.
+// Valid UTF-8: every byte that does not begin a well-formed sequence becomes U+FFFD. Runs of
+// well-formed text are copied whole, and ASCII is passed over without decoding, so that a reply of
+// many megabytes costs little more than one copy.
 std::string sanitizeUtf8(const std::string& s) {
   std::string out;
   out.reserve(s.size());
-  for (size_t i = 0; i < s.size();) {
+  const char* data = s.data();
+  const size_t size = s.size();
+  size_t run = 0;  // start of the well-formed run not yet copied
+  for (size_t i = 0; i < size;) {
+    if (static_cast<unsigned char>(data[i]) < 0x80) {
+      ++i;
+      continue;
+    }
     size_t len = utf8Length(s, i);
     if (len == 0) {
+      out.append(data + run, i - run);
       out += kReplacement;
-      ++i;
+      run = ++i;
     } else {
-      out.append(s, i, len);
       i += len;
     }
   }
+  out.append(data + run, size - run);
   return out;
 }
 
