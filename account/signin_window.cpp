@@ -103,15 +103,24 @@ void Form8::Image3_Click() {
 // Writes the sign-in files and marks the client signed in. Stops at the first file that cannot
 // be written: the client then stays signed out.
 bool Form8::storeSignIn(const std::string& reply) {
-  if (!files::writeText(app_.dataFile("app_url.txt"), reply)) return false;
-  if (!files::writeNumber(app_.dataFile("dl.txt"), 1)) return false;
+  const std::string appUrlFile = app_.dataFile("app_url.txt");
+  const std::optional<std::string> previousSiteText = files::readAll(appUrlFile);
+  // A sign-in that cannot be stored whole leaves the client signed out with its stored site
+  // text as it was.
+  auto undo = [&] {
+    if (previousSiteText) files::writeBytes(appUrlFile, *previousSiteText);
+  };
+  if (!files::writeText(appUrlFile, reply)) return false;
+  if (!files::writeNumber(app_.dataFile("dl.txt"), 1)) {
+    undo();
+    return false;
+  }
   const std::string previousFlag = app_.m.gLoginFlag;
   app_.m.gLoginFlag = "1";
   if (!files::writeText(app_.dataFile("user.txt"), Text1->text())) {
-    // Without the account the client must not come back signed in: put the signed-out state
-    // back.
     app_.m.gLoginFlag = previousFlag;
     files::writeNumber(app_.dataFile("dl.txt"), 0);
+    undo();
     return false;
   }
   return true;

@@ -1,5 +1,8 @@
 #include "platform/services/datafiles.h"
 
+#include <fstream>
+#include <sstream>
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -104,6 +107,19 @@ bool writeNumber(const std::string& path, long value) {
   std::string bytes = value < 0 ? digits : " " + digits;
   bytes += " \r\n";
   return replaceFile(path, bytes);
+}
+
+bool writeBytes(const std::string& path, const std::string& bytes) {
+  return replaceFile(path, bytes);
+}
+
+std::optional<std::string> readAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return std::nullopt;
+  std::ostringstream content;
+  content << in.rdbuf();
+  if (in.bad()) return std::nullopt;
+  return content.str();
 }
 
 std::optional<std::string> readFirstItem(const std::string& path) {

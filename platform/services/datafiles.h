@@ -18,6 +18,10 @@ bool writeText(const std::string& path, const std::string& text);
 // Writes a whole number: a blank (a minus sign for a negative number), the digits, a blank, CR LF.
 // So 1 is stored as the bytes 20 31 20 0D 0A.
 bool writeNumber(const std::string& path, long value);
+// Replaces the file with exactly these bytes (to put back what readAll gave).
+bool writeBytes(const std::string& path, const std::string& bytes);
+// The whole content of a file; nullopt when it cannot be read.
+std::optional<std::string> readAll(const std::string& path);
 // Reads the first item: leading blanks skipped; an item that begins with a double quote runs to
 // the next double quote (taken without both; to the end when there is none); any other runs up to
 // the first comma, CR or LF, without the blanks before it. nullopt when the file cannot be opened
