@@ -4,11 +4,12 @@
 #include <QCoreApplication>
 
 #include "app/app.h"
+#include "platform/qt/qt_browser.h"
 #include "platform/qt/qt_gui.h"
 #include "platform/services/os_linux.h"
 
 int main(int argc, char** argv) {
-  QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+  kv::qt::configureBrowserEngine();
   QApplication application(argc, argv);
   kv::qt::initApplication(application);
   kv::qt::QtGui gui;

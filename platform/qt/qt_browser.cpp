@@ -1,5 +1,6 @@
 #include "platform/qt/qt_browser.h"
 
+#include <QByteArray>
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QElapsedTimer>
@@ -237,6 +238,28 @@ QStringList BrowserPage::chooseFiles(FileSelectionMode mode, const QStringList& 
 }
 
 }  // namespace
+
+void configureBrowserEngine() {
+  QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+  const QList<QByteArray> given = flags.simplified().split(' ');
+  auto has = [&](const char* name) {
+    for (const QByteArray& f : given)
+      if (f == name || f.startsWith(QByteArray(name) + '=')) return true;
+    return false;
+  };
+  if (!has("--process-per-site") && !has("--process-per-tab") && !has("--single-process") &&
+      !has("--site-per-process")) {
+    flags = flags.isEmpty() ? QByteArray("--process-per-site") : flags + " --process-per-site";
+    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags);
+  }
+  if (has("--disable-gpu")) {
+    if (!qEnvironmentVariableIsSet("QT_QUICK_BACKEND")) qputenv("QT_QUICK_BACKEND", "software");
+    if (!qEnvironmentVariableIsSet("QT_XCB_GL_INTEGRATION"))
+      qputenv("QT_XCB_GL_INTEGRATION", "none");
+  }
+  if (qgetenv("QT_QUICK_BACKEND") != "software")
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+}
 
 QWebEngineProfile* browserProfile() {
   if (!sharedProfile) {

@@ -13,6 +13,14 @@ class QWebEngineProfile;
 
 namespace kv::qt {
 
+// Before the QApplication is created: the browser engine's defaults. Pages share renderer
+// processes by site (--process-per-site) rather than taking one each, unless the engine's flags
+// (QTWEBENGINE_CHROMIUM_FLAGS) choose a process model themselves. When the flags turn the GPU off
+// (--disable-gpu), the views are composited in software and no OpenGL driver is loaded (it would
+// only copy software frames); otherwise the OpenGL contexts are shared, as the engine needs.
+// Settings made in the environment (QT_QUICK_BACKEND, QT_XCB_GL_INTEGRATION) win.
+void configureBrowserEngine();
+
 // A browser control named `name` (its object name) inside `parent`.
 std::unique_ptr<kv::Browser> createBrowser(QWidget* parent, const std::string& name);
 

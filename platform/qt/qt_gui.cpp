@@ -15,6 +15,10 @@
 #include <cstdlib>
 #include <iostream>
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
 #include "platform/qt/qt_units.h"
 #include "platform/qt/qt_window.h"
 
@@ -28,6 +32,14 @@ double twipsPerPixel() {
 
 void initApplication(QApplication& app) {
   app.setQuitOnLastWindowClosed(false);
+
+#if defined(__GLIBC__)
+  // Large buffers (the windows' pictures, the browsers' frames) are made and freed at every load
+  // and unload of a window. glibc raises its mmap threshold to the size of each large block freed,
+  // so that later ones land in the heap, which then only grows with fragments. A fixed threshold
+  // keeps them in mappings of their own, given back to the system when freed.
+  mallopt(M_MMAP_THRESHOLD, 128 * 1024);
+#endif
 
   auto* translator = new QTranslator(&app);
   const QString name = QStringLiteral("qtbase_zh_CN");

@@ -1,0 +1,207 @@
+// Soak: one run of the client (Qt windows, real browsers, the stand-in services behind
+// http_proxy) through 1,000 window switches, 100 minimise/restore cycles and 20 sign-in reloads,
+// in 20 equal rounds. After each round, once the unloaded windows are freed and the renderers'
+// garbage collected, the memory of the client and all its browser processes (PSS), its renderer
+// processes, page browsers, pages and top-level windows are read: no round may hold more
+// renderers, browsers, pages or windows than the first, and the last must stay within 10% of the
+// first in memory.
+//
+// KELVORA_SOAK_ROUNDS scales the run (default 20). tests/soak/run_soak.sh sets up the display,
+// the notification area and the stand-in services.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QWidget>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "account/account_window.h"
+#include "account/sharing_window.h"
+#include "app/app.h"
+#include "bench/harness.h"
+#include "bench/procmem.h"
+#include "navigation/nav_bar.h"
+#include "platform/qt/qt_browser.h"
+
+namespace {
+
+int envInt(const char* name, int fallback) {
+  const char* v = std::getenv(name);
+  return v && *v ? std::atoi(v) : fallback;
+}
+
+std::string readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+struct Sample {
+  kv::bench::TreeMemory memory;
+  long ownKb = 0;  // the client process alone
+  int views = 0;
+  int pages = 0;
+  int windows = 0;
+};
+
+class Soak : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    folder = std::make_unique<kv::bench::ProgramFolder>(std::getenv("KELVORA_IMG_DIR"));
+    client = std::make_unique<kv::bench::Client>(folder->path());
+  }
+
+  // Unloaded windows are freed by events posted at their unload; the engine's processes have
+  // gone when the count of renderers stops changing. The renderers then collect their garbage
+  // (the documents of the pages just closed), so that what is read is what is still held.
+  Sample settle() {
+    kv::bench::pump(300);
+    Sample s;
+    int stable = 0;
+    int last = -1;
+    for (int i = 0; i < 40 && stable < 3; ++i) {
+      kv::bench::pump(100);
+      int now = kv::bench::treeMemory(getpid()).renderers;
+      stable = now == last ? stable + 1 : 0;
+      last = now;
+    }
+    client->collectGarbage();
+    s.memory = kv::bench::treeMemory(getpid());
+    s.ownKb = kv::bench::pssKb(getpid());
+    s.views = client->liveViews();
+    s.pages = client->livePages();
+    s.windows = static_cast<int>(QApplication::topLevelWidgets().size());
+    return s;
+  }
+
+  void print(int round, const Sample& s) {
+    std::printf(
+        "round %2d: PSS %6.1f MB in %d processes (client %5.1f MB), %d renderers, "
+        "%d views, %d pages, %d top-level widgets\n",
+        round, s.memory.pssKb / 1024.0, s.memory.processes, s.ownKb / 1024.0, s.memory.renderers,
+        s.views, s.pages, s.windows);
+    std::fflush(stdout);
+  }
+
+  std::unique_ptr<kv::bench::ProgramFolder> folder;
+  std::unique_ptr<kv::bench::Client> client;
+};
+
+TEST_F(Soak, SwitchesMinimisesAndSignInReloadsKeepMemoryFlat) {
+  const int rounds = envInt("KELVORA_SOAK_ROUNDS", 20);
+  constexpr int kSwitchesPerRound = 50;
+  constexpr int kMinimisesPerRound = 5;
+  kv::bench::MessageBoxGuard boxes;
+  auto& c = *client;
+
+  c.start();
+  c.trackPages();
+  ASSERT_TRUE(kv::bench::waitUntil([&] { return c.pagesLoaded(); }, 60000))
+      << "the search pages did not load";
+  ASSERT_TRUE(c.widget(kv::FormId::Form12) && c.widget(kv::FormId::Form12)->isVisible());
+
+  const float restoreCode = 515 * c.gui.screen().twipsPerPixelX;
+  const bool tray = c.gui.tray().isAvailable();
+  std::printf("notification area: %s\n", tray ? "yes" : "no (taskbar fallback)");
+
+  Sample first;
+  int switches = 0, minimises = 0, reloads = 0;
+  const auto began = std::chrono::steady_clock::now();
+  for (int round = 0; round < rounds; ++round) {
+    // Window switches over the bar's six tabs; each shows one window beside the bar.
+    for (int i = 0; i < kSwitchesPerRound; ++i, ++switches) {
+      kv::Form12& bar = c.app.form12();
+      switch (switches % 6) {
+        case 0:
+          bar.Image1_Click();
+          break;
+        case 1:
+          bar.Image2_Click();
+          break;
+        case 2:
+          bar.Image3_Click();
+          break;
+        case 3:
+          bar.Image6_Click();
+          break;
+        case 4:
+          bar.Image7_Click();
+          break;
+        case 5:
+          bar.Image8_Click();
+          break;
+      }
+      if (switches == 5) {
+        // The sharing window's page started loading with its window.
+        c.trackPages();
+        ASSERT_TRUE(kv::bench::waitUntil([&] { return c.pagesLoaded(); }, 30000))
+            << "the sharing page did not load";
+      }
+      kv::bench::pump(2);
+    }
+    ASSERT_TRUE(c.widget(kv::FormId::Form12)->isVisible());
+
+    // Minimise to the notification area (or the taskbar) and back to the home view.
+    for (int i = 0; i < kMinimisesPerRound; ++i, ++minimises) {
+      c.app.form12().Image4_Click();
+      kv::bench::pump(5);
+      ASSERT_FALSE(c.widget(kv::FormId::Form1)->isVisible()) << "minimise " << minimises;
+      if (tray)
+        c.app.form12().Form_MouseMove(restoreCode, 0);
+      else
+        c.app.form12().window().restore();
+      kv::bench::pump(5);
+      for (kv::FormId id :
+           {kv::FormId::Form1, kv::FormId::Form2, kv::FormId::Form3, kv::FormId::Form12})
+        ASSERT_TRUE(c.widget(id)->isVisible()) << "restore " << minimises;
+    }
+
+    // Sign in: the client unloads the bar, the panels, the search pages and the account window
+    // and loads them again; the search pages load anew.
+    c.signIn("demo", "demo123");
+    ++reloads;
+    c.trackPages();
+    ASSERT_EQ(readFile(folder->dataFile("dl.txt")), " 1 \r\n") << "round " << round;
+    ASSERT_TRUE(kv::bench::waitUntil([&] { return c.pagesLoaded(); }, 60000))
+        << "the search pages did not load again, round " << round;
+    ASSERT_TRUE(c.widget(kv::FormId::Form12)->isVisible());
+    ASSERT_FALSE(c.widget(kv::FormId::Form8)->isVisible());
+
+    Sample s = settle();
+    print(round, s);
+    if (round == 0) first = s;
+    EXPECT_LE(s.memory.renderers, first.memory.renderers) << "renderers kept, round " << round;
+    EXPECT_LE(s.views, first.views) << "page browsers kept, round " << round;
+    EXPECT_LE(s.pages, first.pages) << "pages kept, round " << round;
+    EXPECT_LE(s.windows, first.windows) << "windows kept, round " << round;
+    if (round == rounds - 1) {
+      EXPECT_LE(s.memory.pssKb, first.memory.pssKb * 11 / 10)
+          << "memory grew by more than 10% from the first round";
+      std::printf("memory after the last round: %+.1f%% of the first\n",
+                  100.0 * (s.memory.pssKb - first.memory.pssKb) / first.memory.pssKb);
+    }
+  }
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
+  std::printf("%d window switches, %d minimise/restore cycles, %d sign-in reloads in %.0f s\n",
+              switches, minimises, reloads, seconds);
+  EXPECT_TRUE(boxes.texts.empty()) << "a message box opened: " << boxes.texts.front();
+  EXPECT_TRUE(c.os.launched.empty()) << "an address reached the default browser";
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  if (GTEST_FLAG_GET(list_tests)) return RUN_ALL_TESTS();
+  kv::qt::configureBrowserEngine();
+  QApplication app(argc, argv);
+  kv::qt::initApplication(app);
+  return RUN_ALL_TESTS();
+}
