@@ -69,13 +69,36 @@ std::unique_ptr<Window> QtGui::createWindow(const std::string& name) {
 }
 
 // A modal box with no icon. With OK and Cancel, closing the box any other way answers Cancel.
+QString messageBoxText(const std::string& text) {
+  // A box shows the text a server sent (the update prompt); a page of megabytes would freeze the
+  // client, so it is cut to what a box can show.
+  constexpr int kMaxChars = 2000;
+  constexpr int kMaxLines = 40;
+  QString shown = QString::fromStdString(text);
+  bool cut = false;
+  if (shown.size() > kMaxChars) {
+    shown.truncate(kMaxChars);
+    cut = true;
+  }
+  int lines = 0;
+  for (int i = 0; i < shown.size(); ++i) {
+    if (shown[i] == QLatin1Char('\n') && ++lines == kMaxLines) {
+      shown.truncate(i);
+      cut = true;
+      break;
+    }
+  }
+  if (cut) shown += QStringLiteral("…");
+  return shown;
+}
+
 MsgResult QtGui::messageBox(const std::string& text, const std::string& title, MsgButtons buttons) {
   QMessageBox box;
   box.setObjectName(QStringLiteral("KelvoraMessageBox"));
   box.setIcon(QMessageBox::NoIcon);
   box.setWindowTitle(QString::fromStdString(title));
   box.setTextFormat(Qt::PlainText);  // server replies are shown as they are
-  box.setText(QString::fromStdString(text));
+  box.setText(messageBoxText(text));
   if (buttons == MsgButtons::OkCancel) {
     box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
     box.setEscapeButton(QMessageBox::Cancel);

@@ -15,12 +15,17 @@
 #include "platform/qt/qt_tray.h"
 
 class QApplication;
+class QString;
 
 namespace kv::qt {
 
 // Chinese standard-button texts (确定 / 取消), the CJK application font, and no quit when the last
 // window closes: every window is hidden while the program sits in the notification area.
 void initApplication(QApplication& app);
+
+// The text a message box shows: the whole text, or its first 2000 characters and 40 lines
+// followed by "…".
+QString messageBoxText(const std::string& text);
 
 class QtGui : public Gui {
  public:

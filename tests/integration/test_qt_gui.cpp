@@ -433,6 +433,22 @@ TEST_F(QtGuiTest, MessageBoxesShowNoIconAndAnswer) {
   EXPECT_EQ(g.messageBox("x", "t", kv::MsgButtons::OkCancel), kv::MsgResult::Cancel);
 }
 
+TEST_F(QtGuiTest, AHugeServerTextIsCutToWhatABoxCanShow) {
+  EXPECT_EQ(kv::qt::messageBoxText("有新版本"), QString::fromUtf8("有新版本"));
+  QString longText = kv::qt::messageBoxText(std::string(10 * 1024 * 1024, 'x'));
+  EXPECT_EQ(longText.size(), 2001);
+  EXPECT_TRUE(longText.endsWith(QString::fromUtf8("…")));
+  std::string lines;
+  for (int i = 0; i < 100; ++i) lines += "line\n";
+  EXPECT_EQ(kv::qt::messageBoxText(lines).count(QLatin1Char('\n')), 39);
+
+  kv::Gui& g = gui;
+  BoxAnswer seen;
+  answerNextBox(seen, [](QMessageBox* b) { b->button(QMessageBox::Ok)->click(); });
+  EXPECT_EQ(g.messageBox(std::string(10 * 1024 * 1024, 'y')), kv::MsgResult::Ok);
+  EXPECT_EQ(seen.text.size(), 2001);
+}
+
 TEST_F(QtGuiTest, ScreenMeasuresFollowThePrimaryScreen) {
   QScreen* s = QGuiApplication::primaryScreen();
   kv::ScreenInfo info = gui.screen();
