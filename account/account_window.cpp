@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 
+#include "account/income.h"
 #include "account/signin_window.h"
 #include "app/app.h"
 #include "app/shared.h"
@@ -10,7 +11,6 @@
 #include "platform/services/datafiles.h"
 #include "platform/services/post_form.h"
 #include "platform/services/regexp.h"
-#include "platform/services/text.h"
 
 namespace kv {
 
@@ -79,16 +79,10 @@ bool Form7::queryIncome() {
   const PostReply reply = PostForm(PlatformUrl("/app.php/index/lirun"), "id=" + *member);
   if (!reply.completed || reply.status != 200) return false;
 
-  re.Pattern = ".+(?=aaa)";
-  const std::optional<std::string> thisMonth = re.FirstMatch(reply.text);
-  re.Pattern = "aaa.+";
-  const std::optional<std::string> lastMonth = re.FirstMatch(reply.text);
-  if (!thisMonth || !lastMonth) return false;
-
-  Text2->setText(*thisMonth + "元");
-  std::string last = trimSpaces(*lastMonth);
-  last = trimSpaces(replaceAll(last, "aaa", ""));
-  Text3->setText(replaceAll(last, "bbb", ""));
+  const std::optional<Income> income = ParseIncome(reply.text);
+  if (!income) return false;
+  Text2->setText(income->thisMonth + "元");
+  Text3->setText(income->lastMonth);
   return true;
 }
 

@@ -1,0 +1,65 @@
+// The first-item reader on any bytes: in memory, from a file, and its round trip with writeText.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "platform/services/datafiles.h"
+#include "tests/fuzz/fuzz_util.h"
+
+namespace {
+
+bool isBlank(char c) {
+  return c == ' ' || c == '\t';
+}
+
+// The rule written out character by character: leading blanks skipped; a quoted item runs to the
+// next quote (or the end); any other to the first comma, CR or LF, trailing blanks dropped.
+std::string referenceItem(const std::string& text) {
+  size_t i = 0;
+  while (i < text.size() && isBlank(text[i])) ++i;
+  std::string item;
+  if (i < text.size() && text[i] == '"') {
+    for (++i; i < text.size() && text[i] != '"'; ++i) item += text[i];
+    return item;
+  }
+  std::string pendingBlanks;
+  for (; i < text.size(); ++i) {
+    char c = text[i];
+    if (c == ',' || c == '\r' || c == '\n') break;
+    if (isBlank(c)) {
+      pendingBlanks += c;
+    } else {
+      item += pendingBlanks;
+      pendingBlanks.clear();
+      item += c;
+    }
+  }
+  return item;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  using namespace kv::fuzz;
+  const std::string content(reinterpret_cast<const char*>(data), size);
+  const std::string item = kv::files::firstItemOf(content);
+  FUZZ_CHECK(item == referenceItem(content));
+  FUZZ_CHECK(content.find(item) != std::string::npos);
+
+  // The same bytes in a file read the same.
+  const std::string path = tempFolder() + "/user.txt";
+  writeAll(path, content);
+  const std::optional<std::string> fromFile = kv::files::readFirstItem(path);
+  FUZZ_CHECK(fromFile && *fromFile == item);
+
+  // An unquoted item is stored by writeText and read back unchanged: no stored name is altered.
+  const size_t first = content.find_first_not_of(" \t");
+  const bool quoted = first != std::string::npos && content[first] == '"';
+  if (!quoted) {
+    FUZZ_CHECK(kv::files::writeText(path, item));
+    FUZZ_CHECK(readAll(path) == item + "\r\n");
+    const std::optional<std::string> again = kv::files::readFirstItem(path);
+    FUZZ_CHECK(again && *again == item);
+  }
+  return 0;
+}

@@ -1,0 +1,47 @@
+// The income reply parser at its edges: which line each figure comes from, a CR as text, and a
+// large reply whose long first line has no marker (a backtracking search took hours on it).
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+
+#include "account/income.h"
+
+namespace {
+
+struct Case {
+  std::string reply;
+  std::optional<std::string> thisMonth;  // nullopt: no income
+  std::string lastMonth;
+};
+
+TEST(IncomeParse, FiguresComeFromTheFirstLineThatHasThem) {
+  const Case cases[] = {
+      {"aaa\nx\n5AaA6", "5", "AaA6"},  // a marker at a line start has nothing before it
+      {"aaaa", "a", "a"},              // overlapping markers: the last one ends the first figure
+      {"\raaa1", "\r", "1"},           // a CR is text
+      {"1aaa\n2", std::nullopt, ""},   // a marker at a line end has nothing after it
+      {"\r\naaa1", std::nullopt, ""},
+      {"", std::nullopt, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.reply);
+    const std::optional<kv::Income> income = kv::ParseIncome(c.reply);
+    ASSERT_EQ(income.has_value(), c.thisMonth.has_value());
+    if (!income) continue;
+    EXPECT_EQ(income->thisMonth, *c.thisMonth);
+    EXPECT_EQ(income->lastMonth, c.lastMonth);
+  }
+}
+
+TEST(IncomeParse, LargeReplyWithALongLineIsReadPromptly) {
+  std::string reply;
+  while (reply.size() < 1'000'000) reply += "aab";
+  reply += "\n12.50aaa3.40bbb";
+  const std::optional<kv::Income> income = kv::ParseIncome(reply);
+  ASSERT_TRUE(income.has_value());
+  EXPECT_EQ(income->thisMonth, "12.50");
+  EXPECT_EQ(income->lastMonth, "3.40");
+}
+
+}  // namespace
