@@ -17,7 +17,8 @@ namespace {
 // The shortcut file names this process has written, so that a later opening never rewrites a
 // file whose reader may not have read it yet.
 std::mutex writtenMutex;
-std::set<std::string> written;
+std::set<std::string> written;  // of the latest stamp only
+std::string writtenStamp;
 
 // Creates `path` (never an existing file) holding `bytes`: 0, or the error number of the failure.
 int writeNew(const std::string& path, std::string_view bytes) {
@@ -58,6 +59,10 @@ std::string writeShortcutFile(const std::string& tempFolder, const std::tm& when
   const std::string stamp = timeStamp(when);
   const std::string bytes = "[InternetShortcut]\r\nURL=" + url + "\r\n";
   std::lock_guard<std::mutex> lock(writtenMutex);
+  if (stamp != writtenStamp) {
+    written.clear();
+    writtenStamp = stamp;
+  }
   // The first file of a second takes the plain stamp; later ones within the same second, or a
   // name already taken by any file, get "_2", "_3", ...
   for (int n = 1; n <= 1000; ++n) {
