@@ -9,7 +9,7 @@ packages=(
   libcurl4-openssl-dev libpcre2-dev libcpp-httplib-dev
   googletest libgtest-dev libgmock-dev
   fonts-wqy-microhei
-  xvfb xauth trayer xdotool imagemagick x11-utils
+  xvfb xauth trayer xdotool imagemagick x11-utils libxcb1-dev
 )
 
 missing=()

@@ -65,11 +65,18 @@ e2e_setup() {
 }
 
 # Starts the client from the program folder (the current directory holds img/). Sets E2E_CLIENT.
+# The stand-in's request log starts empty for each client.
 e2e_start_client() {
+  curl -s --noproxy '*' -X POST "http://127.0.0.1:$E2E_PORT/__control/clear" >/dev/null
   (cd "$E2E_PROG" && exec ./kelvora >"$E2E_DIR/client.log" 2>&1) &
   E2E_CLIENT=$!
   E2E_PIDS+=($E2E_CLIENT)
 }
+
+# Waits until the start-up road has run to its end: its last request, the update check, has been
+# made, so the windows stand where the layout put them.
+startup_done() { standin_requests | grep -q "/app.php/index/up"; }
+wait_startup_done() { wait_for "${1:-60}" startup_done; }
 
 # Window id of a visible window whose caption matches the regular expression.
 window_id() { xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n1; }

@@ -9,8 +9,7 @@ e2e_start_client
 wait_for 60 window_visible '^Form12$' || fail "the navigation bar did not appear"
 wait_for 30 window_visible '^Kelvora搜Kelvo$' || fail "the start panels did not appear"
 # The road ends with the update check.
-wait_for 30 sh -c "curl -s --noproxy '*' http://127.0.0.1:$E2E_PORT/__control/requests | grep -q /app.php/index/up" ||
-  fail "no update check"
+wait_startup_done 30 || fail "no update check"
 sleep 1
 e2e_screenshot home-view
 

@@ -47,6 +47,7 @@ expect_exit_zero() {
 # --- no notification area --------------------------------------------------------------------
 e2e_start_client
 wait_for 60 home_view || fail "the home view did not appear"
+wait_startup_done || fail "the start-up did not finish"
 click_questions
 wait_for 30 window_visible '^Kelvora-问题$' || fail "the questions window did not open"
 click_minimise
@@ -66,6 +67,7 @@ wait_for 10 sh -c 'xwininfo -root -tree | grep -q "(\"panel\" \"trayer\")"' ||
 
 e2e_start_client
 wait_for 60 home_view || fail "the home view did not appear with trayer"
+wait_startup_done || fail "the start-up did not finish with trayer"
 click_questions
 wait_for 30 window_visible '^Kelvora-问题$' || fail "the questions window did not open"
 click_minimise
