@@ -32,7 +32,7 @@ for t in "${targets[@]}"; do
   cp "$top/tests/fuzz/corpus/$t/"* "$work/$t/corpus/"
   options=(-max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048
            -artifact_prefix="$build/artifacts/$t/" -print_final_stats=1)
-  # The shortcut writer remembers every name it wrote for the life of the process; that memory is
+  # The shortcut writer remembers the names it wrote within the current second; that memory is
   # held on purpose and would send every input through the leak scan.
   [[ $t == shortcut ]] && options+=(-detect_leaks=0)
   if TMPDIR="$work/$t/tmp" "$build/fuzz_$t" "${options[@]}" "$work/$t/corpus" >"$work/$t/log" 2>&1
