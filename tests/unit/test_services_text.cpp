@@ -6,58 +6,35 @@
 
 namespace {
 
-TEST(TextToNumber, AcceptsDecimalNumbersWithBlanks) {
-  EXPECT_EQ(kv::toNumber("2"), 2.0);
-  EXPECT_EQ(kv::toNumber(" 1 "), 1.0);
-  EXPECT_EQ(kv::toNumber("-1"), -1.0);
-  EXPECT_EQ(kv::toNumber("+3"), 3.0);
-  EXPECT_EQ(kv::toNumber("\t0\t"), 0.0);
-  EXPECT_EQ(kv::toNumber("3\r\n"), 3.0);  // a reply code ending in a line break
-  EXPECT_EQ(kv::toNumber("0.5"), 0.5);
-  EXPECT_EQ(kv::toNumber(".5"), 0.5);
-  EXPECT_EQ(kv::toNumber("1."), 1.0);
-  EXPECT_EQ(kv::toNumber("1e3"), 1000.0);
-  EXPECT_EQ(kv::toNumber("2.5E-1"), 0.25);
-  EXPECT_EQ(kv::toNumber("007"), 7.0);
-  EXPECT_EQ(kv::toNumber("15075"), 15075.0);
-}
-
-TEST(TextToNumber, RejectsEverythingElse) {
+TEST(Text, NumbersReadWithBlanksAndNothingElse) {
+  const std::pair<const char*, double> numbers[] = {
+      {"2", 2},     {" 1 ", 1},       {"-1", -1},       {"+3", 3}, {"\t0\t", 0},
+      {"3\r\n", 3}, {"0.5", 0.5},     {".5", 0.5},      {"1.", 1}, {"1e3", 1000},
+      {"007", 7},   {"15075", 15075}, {"2.5E-1", 0.25},
+  };
+  for (const auto& [text, value] : numbers) EXPECT_EQ(kv::toNumber(text), value) << text;
   for (const char* text : {"", " ", "abc", "1x", "x1", "1 2", "1,0", ".", "-", "+-1", "1e", "1e+",
                            "0x10", "inf", "nan"})
     EXPECT_EQ(kv::toNumber(text), std::nullopt) << '"' << text << '"';
   EXPECT_EQ(kv::toNumber(std::string("1\0", 2)), std::nullopt);
-}
-
-TEST(TextToNumber, EqualsNumber) {
-  EXPECT_TRUE(kv::equalsNumber(" 1 ", 1));
   EXPECT_TRUE(kv::equalsNumber("1.0", 1));
-  EXPECT_FALSE(kv::equalsNumber("2", 1));
   EXPECT_FALSE(kv::equalsNumber("", 0));
   EXPECT_FALSE(kv::equalsNumber("0abc", 0));
 }
 
-TEST(TextHelpers, ReplaceAndTrim) {
-  EXPECT_EQ(kv::replaceAll("a.b.c", ".", "::"), "a::b::c");
+TEST(Text, ReplaceTrimAndSingleToText) {
   EXPECT_EQ(kv::replaceAll("aaa", "a", "aa"), "aaaaaa");
   EXPECT_EQ(kv::replaceAll("Abc", "a", "x"), "Abc");
   EXPECT_EQ(kv::replaceAll("abc", "", "x"), "abc");
   EXPECT_EQ(kv::trimSpaces("  a b  "), "a b");
   EXPECT_EQ(kv::trimSpaces("\ta\t"), "\ta\t");
-  EXPECT_EQ(kv::trimSpaces("   "), "");
-}
 
-TEST(TextHelpers, SingleToText) {
-  EXPECT_EQ(kv::singleToText(15075.0f), "15075");
-  EXPECT_EQ(kv::singleToText(4878.6f), "4878.6");
-  EXPECT_EQ(kv::singleToText(7537.5f), "7537.5");
-  EXPECT_EQ(kv::singleToText(0.0f), "0");
-  EXPECT_EQ(kv::singleToText(-0.0f), "0");
-  EXPECT_EQ(kv::singleToText(-420.0f), "-420");
-  EXPECT_EQ(kv::singleToText(0.25f), "0.25");
-  EXPECT_EQ(kv::singleToText(1.0f / 3.0f), "0.3333333");
-  EXPECT_EQ(kv::singleToText(12345678.0f), "12345680");  // seven digits, no exponent
-  EXPECT_EQ(kv::singleToText(1234567.8f), "1234568");
+  const std::pair<float, const char*> singles[] = {
+      {15075.0f, "15075"},       {4878.6f, "4878.6"}, {-0.0f, "0"},
+      {-420.0f, "-420"},         {0.25f, "0.25"},     {1.0f / 3, "0.3333333"},
+      {12345678.0f, "12345680"},  // no exponent
+  };
+  for (const auto& [value, text] : singles) EXPECT_EQ(kv::singleToText(value), text);
   // The text reads back as the same single value.
   for (float v : {4878.6f, 1.1f, 9999.99f, 123.456f})
     EXPECT_EQ(static_cast<float>(*kv::toNumber(kv::singleToText(v))), v);
@@ -73,30 +50,20 @@ std::optional<std::string> first(const std::string& pattern, const std::string& 
   return re.FirstMatch(text);
 }
 
-TEST(RegExp, AddressAndReferralPatterns) {
+// The dialect of the client's patterns: ASCII \w, "." stops at LF only, look-ahead, case
+// ignored on request, ^ and $ at LF line ends in multiline mode, the leftmost match first.
+TEST(RegExp, Dialect) {
   const std::string address = "(http://|ftp://)([\\w\\.]+)";
   EXPECT_EQ(first(address, "HTTP://Shop.Example.com:8080/x", true), "HTTP://Shop.Example.com");
   EXPECT_EQ(first(address, "HTTP://Shop.Example.com:8080/x"), std::nullopt);
   EXPECT_EQ(first(address, "go to http://my-shop.example.com/"), "http://my");
-  EXPECT_EQ(first(address, "ftp://files.example,lsr=1"), "ftp://files.example");
-  // \w is ASCII only; other bytes end the host.
   EXPECT_EQ(first(address, "http://ab\xE4\xB8\xAD.cn"), "http://ab");
   EXPECT_EQ(first("lsr=\\d+", "x lsr=12 lsr=34"), "lsr=12");
-  EXPECT_EQ(first("lsr=\\d+", "lsr=x"), std::nullopt);
-}
-
-TEST(RegExp, IncomeMarkers) {
   EXPECT_EQ(first(".+(?=aaa)", "1aaa2aaa3"), "1aaa2");
-  EXPECT_EQ(first("aaa.+", "1aaa2aaa3"), "aaa2aaa3");
   EXPECT_EQ(first(".+(?=aaa)", "x\n5aaa6bbb"), "5");
   EXPECT_EQ(first(".+(?=aaa)", "12AAA34", true), "12");
-  EXPECT_EQ(first(".+(?=aaa)", "12AAA34"), std::nullopt);
-  // "." matches a CR but never an LF.
   EXPECT_EQ(first(".+(?=aaa)", "a\rbaaa"), "a\rb");
   EXPECT_EQ(first("a.b", "a\nb"), std::nullopt);
-}
-
-TEST(RegExp, MultilineAnchors) {
   EXPECT_EQ(first("^\\d+$", "x\n42\ny"), std::nullopt);
   EXPECT_EQ(first("^\\d+$", "x\n42\ny", false, true), "42");
   EXPECT_EQ(first("^\\d+$", "x\r\n42\r\ny", false, true), std::nullopt);  // CR is no line end
@@ -113,9 +80,6 @@ TEST(RegExp, BadPatternAndBinaryText) {
   EXPECT_TRUE(re.Test(std::string("\xFF\0bb\xC3", 5)));
   EXPECT_EQ(re.FirstMatch(std::string("\xFF\0bb\xC3", 5)), "bb");
   EXPECT_FALSE(re.Test(""));
-
-  kv::RegExp empty;  // the empty pattern matches the empty text at the start
-  EXPECT_EQ(empty.FirstMatch("abc"), "");
 }
 
 }  // namespace
