@@ -152,8 +152,8 @@ std::string firstItemOf(const std::string& content) {
   }
   size_t end = content.find_first_of(",\r\n", pos);
   if (end == std::string::npos) end = content.size();
-  // Blanks before the end of an unquoted item are no part of it (" 1 " reads as "1").
-  while (end > pos && isBlank(content[end - 1])) --end;
+  // An unquoted item keeps everything up to the comma or line end: " 1 " reads as "1 ", which
+  // compares as the number 1; an account name typed with a blank at its end keeps it.
   return content.substr(pos, end - pos);
 }
 

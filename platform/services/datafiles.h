@@ -24,7 +24,7 @@ bool writeBytes(const std::string& path, const std::string& bytes);
 std::optional<std::string> readAll(const std::string& path);
 // Reads the first item: leading blanks skipped; an item that begins with a double quote runs to
 // the next double quote (taken without both; to the end when there is none); any other runs up to
-// the first comma, CR or LF, without the blanks before it. nullopt when the file cannot be opened
+// the first comma, CR or LF (not included). nullopt when the file cannot be opened
 // or read.
 std::optional<std::string> readFirstItem(const std::string& path);
 // The first-item rule applied to text already in memory.

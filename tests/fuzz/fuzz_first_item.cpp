@@ -13,7 +13,7 @@ bool isBlank(char c) {
 }
 
 // The rule written out character by character: leading blanks skipped; a quoted item runs to the
-// next quote (or the end); any other to the first comma, CR or LF, trailing blanks dropped.
+// next quote (or the end); any other to the first comma, CR or LF.
 std::string referenceItem(const std::string& text) {
   size_t i = 0;
   while (i < text.size() && isBlank(text[i])) ++i;
@@ -22,17 +22,10 @@ std::string referenceItem(const std::string& text) {
     for (++i; i < text.size() && text[i] != '"'; ++i) item += text[i];
     return item;
   }
-  std::string pendingBlanks;
   for (; i < text.size(); ++i) {
     char c = text[i];
     if (c == ',' || c == '\r' || c == '\n') break;
-    if (isBlank(c)) {
-      pendingBlanks += c;
-    } else {
-      item += pendingBlanks;
-      pendingBlanks.clear();
-      item += c;
-    }
+    item += c;
   }
   return item;
 }

@@ -70,9 +70,10 @@ TEST_F(DataFilesTest, WritesExactBytesAndReplacesWhole) {
 
 TEST(FirstItem, Rules) {
   const std::pair<std::string, std::string> cases[] = {
-      {" 1 \r\n", "1"},
+      {" 1 \r\n", "1 "},
       {"1", "1"},
-      {" 1 \r\n 0 \r\nmore", "1"},
+      {" 1 \r\n 0 \r\nmore", "1 "},
+      {"abc \r\n", "abc "},
       {"\t  name", "name"},
       {"ab,cd\r\n", "ab"},
       {"first line\nsecond", "first line"},
