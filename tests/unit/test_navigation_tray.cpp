@@ -24,9 +24,8 @@ class NavigationTray : public AppFixture {
 
   Names shownWindows() const {
     Names out;
-    for (const char* w : {"Form1", "Form2", "Form3", "Form4", "Form5", "Form6", "Form7", "Form8",
-                          "Form9", "Form10", "Form12"})
-      if (visible(w)) out.push_back(w);
+    for (int i : {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 12})
+      if (visible("Form" + std::to_string(i))) out.push_back("Form" + std::to_string(i));
     return out;
   }
 
@@ -52,12 +51,11 @@ class NavigationTray : public AppFixture {
     EXPECT_FALSE(gui.tray_.isShown());
     EXPECT_EQ(bar().state(), WindowState::Normal);
     EXPECT_EQ(app->form2().Left(), left2);  // laid out afresh
-    auto source = [&](const char* image) { return gui.picture("Form12", image)->source(); };
-    EXPECT_EQ(source("Image1"), "img\\nav_taobao2.jpg");
-    EXPECT_EQ(source("Image2"), "img\\nav_tianmao2.jpg");
-    EXPECT_EQ(source("Image3"), "img\\nav_kelvo2.jpg");
-    EXPECT_EQ(source("Image7"), "img\\faq.jpg");
-    EXPECT_EQ(source("Image8"), "img\\nav_fenxiang2.jpg");
+    Names sources;
+    for (const char* i : {"Image1", "Image2", "Image3", "Image7", "Image8"})
+      sources.push_back(gui.picture("Form12", i)->source());
+    EXPECT_EQ(sources, (Names{"img\\nav_taobao2.jpg", "img\\nav_tianmao2.jpg",
+                              "img\\nav_kelvo2.jpg", "img\\faq.jpg", "img\\nav_fenxiang2.jpg"}));
   }
 };
 
@@ -70,16 +68,8 @@ TEST_F(NavigationTray, MinimiseButtonAddsTheIconAndHidesEverything) {
   EXPECT_EQ(gui.tray_.adds, 1);
 
   const TrayIconData& icon = gui.tray_.last;
-  EXPECT_EQ(icon.cbSize, 88u);
   EXPECT_EQ(icon.hWnd, &app->form12().window());
-  EXPECT_NE(icon.hIcon, 0u);
-  EXPECT_EQ(icon.uID, icon.hIcon);
-  EXPECT_EQ(icon.uFlags, 7u);
-  EXPECT_EQ(icon.uCallbackMessage, 0x200u);
-  size_t nul = icon.szTip.find('\0');
-  ASSERT_NE(nul, std::string::npos);
-  EXPECT_EQ(icon.szTip.substr(0, nul), "Kelvo搜");
-  EXPECT_EQ(icon.szTip.find_first_not_of(' ', nul + 1), std::string::npos);
+  EXPECT_EQ(icon.szTip.substr(0, icon.szTip.find('\0')), "Kelvo搜");
   EXPECT_EQ(app->m.gTrayIcon.szTip, icon.szTip);
 
   // The icon first, then the bar, the panels, the pages; the dialogs after the account window.
@@ -89,6 +79,10 @@ TEST_F(NavigationTray, MinimiseButtonAddsTheIconAndHidesEverything) {
   EXPECT_EQ(order, (Names{"tray-add", "hide Form12", "hide Form1", "hide Form2", "hide Form3",
                           "hide Form4", "hide Form5", "hide Form6", "hide Form7", "hide Form8",
                           "hide Form9", "hide Form10"}));
+
+  // Unloading the bar (as at exit) removes the icon.
+  run([&] { app->unload(FormId::Form12); });
+  EXPECT_FALSE(gui.tray_.isShown());
 }
 
 TEST_F(NavigationTray, OnlyTheLeftDoubleClickRestoresTheHomeView) {
@@ -127,22 +121,13 @@ TEST_F(NavigationTray, MinimisedWindowStateGoesToTheTrayAndComesBackNormal) {
   writeData("dl.txt", " 1 \r\n");
   size_t m = gui.log.size();
   run([&] { bar().setState(WindowState::Minimised); });
-  // The resize read dl.txt first.
-  EXPECT_EQ(pictureLoads(m), Names{"Form12.Image6 img\\dl1.jpg"});
-  EXPECT_EQ(app->m.gLoginFlag, "1");
+  EXPECT_EQ(pictureLoads(m), Names{"Form12.Image6 img\\dl1.jpg"});  // the resize ran first
   expectInTray();
   EXPECT_EQ(bar().state(), WindowState::Minimised);
 
   gui.tray_.activate(515);
   expectHomeView(left2);
   EXPECT_EQ(gui.tray_.adds, 1);  // the restore's resize adds no second icon
-}
-
-TEST_F(NavigationTray, UnloadingTheBarRemovesTheIcon) {
-  gui.picture("Form12", "Image4")->click();
-  ASSERT_TRUE(gui.tray_.isShown());
-  run([&] { app->unload(FormId::Form12); });
-  EXPECT_FALSE(gui.tray_.isShown());
 }
 
 TEST_F(NavigationTray, WithoutANotificationAreaTheBarStaysMinimisedOnTheTaskbar) {
@@ -154,19 +139,9 @@ TEST_F(NavigationTray, WithoutANotificationAreaTheBarStaysMinimisedOnTheTaskbar)
   EXPECT_EQ(shownWindows(), Names{"Form12"});
   EXPECT_EQ(bar().state(), WindowState::Minimised);
   EXPECT_FALSE(app->isLoaded(FormId::Form7));
-  EXPECT_TRUE(app->form12().minimisedWithoutTray());
   EXPECT_EQ(std::count(gui.log.begin(), gui.log.end(), "minimise Form12"), 1);
 
   // Restored from the taskbar: the home view, as after the double-click.
-  run([&] { bar().setState(WindowState::Normal); });
-  expectHomeView(left2);
-  EXPECT_FALSE(app->form12().minimisedWithoutTray());
-
-  // Minimised by the window state, then restored again.
-  switchAround();
-  run([&] { bar().setState(WindowState::Minimised); });
-  EXPECT_EQ(shownWindows(), Names{"Form12"});
-  EXPECT_EQ(std::count(gui.log.begin(), gui.log.end(), "minimise Form12"), 2);
   run([&] { bar().setState(WindowState::Normal); });
   expectHomeView(left2);
 }
