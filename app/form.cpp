@@ -6,17 +6,28 @@ namespace kv {
 
 const char* formName(FormId id) {
   switch (id) {
-    case FormId::Form1: return "Form1";
-    case FormId::Form2: return "Form2";
-    case FormId::Form3: return "Form3";
-    case FormId::Form4: return "Form4";
-    case FormId::Form5: return "Form5";
-    case FormId::Form6: return "Form6";
-    case FormId::Form7: return "Form7";
-    case FormId::Form8: return "Form8";
-    case FormId::Form9: return "Form9";
-    case FormId::Form10: return "Form10";
-    case FormId::Form12: return "Form12";
+    case FormId::Form1:
+      return "Form1";
+    case FormId::Form2:
+      return "Form2";
+    case FormId::Form3:
+      return "Form3";
+    case FormId::Form4:
+      return "Form4";
+    case FormId::Form5:
+      return "Form5";
+    case FormId::Form6:
+      return "Form6";
+    case FormId::Form7:
+      return "Form7";
+    case FormId::Form8:
+      return "Form8";
+    case FormId::Form9:
+      return "Form9";
+    case FormId::Form10:
+      return "Form10";
+    case FormId::Form12:
+      return "Form12";
   }
   return "Form";
 }

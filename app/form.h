@@ -43,10 +43,9 @@ class Form {
 
  protected:
   // Creates a control of this window at its design place (twips), named for the tests.
-  std::unique_ptr<Picture> picture(const std::string& name, double l, double t, double w,
-                                   double h, const std::string& resource = {});
-  std::unique_ptr<TextBox> textBox(const std::string& name, double l, double t, double w,
-                                   double h);
+  std::unique_ptr<Picture> picture(const std::string& name, double l, double t, double w, double h,
+                                   const std::string& resource = {});
+  std::unique_ptr<TextBox> textBox(const std::string& name, double l, double t, double w, double h);
 
   App& app_;
 

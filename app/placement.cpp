@@ -28,11 +28,17 @@ double rowLeft(App& app) {
   return app.gui.screen().widthTwips * 0.5 - width / 2;
 }
 
-double screenHeight(App& app) { return app.gui.screen().heightTwips; }
-double screenWidth(App& app) { return app.gui.screen().widthTwips; }
+double screenHeight(App& app) {
+  return app.gui.screen().heightTwips;
+}
+double screenWidth(App& app) {
+  return app.gui.screen().widthTwips;
+}
 
 // Positions are handed to the windows as single-precision twips.
-double single(double v) { return static_cast<float>(v); }
+double single(double v) {
+  return static_cast<float>(v);
+}
 
 }  // namespace
 
@@ -62,8 +68,8 @@ void LayoutHomeView(App& app) {
   for (FormId id : {FormId::Form4, FormId::Form5, FormId::Form6})
     app.form(id).SetLeft(single(rowLeft(app)));
 
-  for (FormId id : {FormId::Form1, FormId::Form2, FormId::Form3, FormId::Form4, FormId::Form5,
-                    FormId::Form6})
+  for (FormId id :
+       {FormId::Form1, FormId::Form2, FormId::Form3, FormId::Form4, FormId::Form5, FormId::Form6})
     app.form(id).SetTop(single(screenHeight(app) * 0.5 - h1 / 2 - GetTaskbarHeight(app)));
   f12.SetTop(single(screenHeight(app) * 0.5 - h1 / 2 - h12 - h12 - GetTaskbarHeight(app)));
 }

@@ -50,7 +50,7 @@ class Picture : public Control {
   virtual void setHandCursor(bool hand) = 0;
   virtual bool hasHandCursor() const = 0;
 
-  std::function<void()> onClick;                    // only while enabled and visible
+  std::function<void()> onClick;                      // only while enabled and visible
   std::function<void(float x, float y)> onMouseMove;  // pointer position in twips
 };
 

@@ -10,6 +10,8 @@ inline int twipsToPx(double twips) {
   double v = twips / twipsPerPixel();
   return static_cast<int>(v < 0 ? v - 0.5 : v + 0.5);
 }
-inline double pxToTwips(double px) { return px * twipsPerPixel(); }
+inline double pxToTwips(double px) {
+  return px * twipsPerPixel();
+}
 
 }  // namespace kv::qt

@@ -69,7 +69,9 @@ bool AppFixture::dataExists(const std::string& name) const {
   return fs::exists(folder + "/paz/l/s/r/" + name);
 }
 
-void AppFixture::removeDataFolder() { fs::remove_all(folder + "/paz"); }
+void AppFixture::removeDataFolder() {
+  fs::remove_all(folder + "/paz");
+}
 
 std::vector<std::string> AppFixture::pictureLoads(size_t from) const {
   std::vector<std::string> out;

@@ -5,7 +5,9 @@
 namespace kv::fake {
 
 namespace {
-std::string key(const std::string& owner, const std::string& name) { return owner + "." + name; }
+std::string key(const std::string& owner, const std::string& name) {
+  return owner + "." + name;
+}
 
 std::string osPath(std::string p) {
   for (auto& c : p)
@@ -166,7 +168,9 @@ void FakeWindow::restore() {
   if (state_ != WindowState::Normal) setState(WindowState::Normal);
 }
 
-void FakeWindow::setFocus() { gui_.log.push_back("focus " + name); }
+void FakeWindow::setFocus() {
+  gui_.log.push_back("focus " + name);
+}
 
 std::unique_ptr<Picture> FakeWindow::createPicture(const std::string& n) {
   return std::make_unique<FakePicture>(gui_, name, n);

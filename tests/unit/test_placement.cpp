@@ -48,8 +48,8 @@ TEST_F(PlacementTest, HomeViewRowAndBar) {
   for (FormId id : {FormId::Form4, FormId::Form5, FormId::Form6})
     EXPECT_DOUBLE_EQ(form(id).Left(), x0);
   double y0 = 1080 * 15 / 2.0 - 5475 / 2.0 - 600;
-  for (FormId id : {FormId::Form1, FormId::Form2, FormId::Form3, FormId::Form4, FormId::Form5,
-                    FormId::Form6})
+  for (FormId id :
+       {FormId::Form1, FormId::Form2, FormId::Form3, FormId::Form4, FormId::Form5, FormId::Form6})
     EXPECT_FLOAT_EQ(form(id).Top(), y0);
   // The bar: centred by its own width, two bar heights above the row.
   Form& bar = form(FormId::Form12);
