@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  cmake ninja-build g++ pkg-config git curl libjpeg-dev clang libclang-rt-14-dev
+  cmake ninja-build g++ pkg-config git curl libjpeg-dev clang clang-format libclang-rt-14-dev
   qt6-base-dev qt6-webengine-dev qt6-image-formats-plugins qt6-translations-l10n libgl-dev
   libcurl4-openssl-dev libpcre2-dev libcpp-httplib-dev
   googletest libgtest-dev libgmock-dev
