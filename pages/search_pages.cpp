@@ -7,36 +7,37 @@ namespace kv {
 
 namespace {
 
-const SearchPage::Design kForm4 = {"Kelvora搜淘宝",
-                                   "form4",
-                                   "/APP.PHP/index/ss_taobao?",
-                                   false,
-                                   14400,
-                                   3240,
-                                   375,
-                                   135,
-                                   4560,
-                                   5360};
-const SearchPage::Design kForm5 = {"Kelvora搜天猫",
-                                   "form5",
-                                   "/APP.PHP/index/ss_tianmao?",
-                                   true,
-                                   14400,
-                                   2880,
-                                   375,
-                                   135,
-                                   4560,
-                                   5360};
-const SearchPage::Design kForm6 = {"Kelvora搜Kelvo",
-                                   "form6",
-                                   "/APP.PHP/index/ss_kelvora?",
-                                   true,
-                                   14520,
-                                   3000,
-                                   255,
-                                   255,
-                                   4500,
-                                   5355};
+// The three windows differ only in these points.
+const SearchPage::Design kForm4 = {.caption = "Kelvora搜淘宝",
+                                   .resources = "form4",
+                                   .path = "/APP.PHP/index/ss_taobao?",
+                                   .narrowScreenMove = false,
+                                   .receiverLeft = 14400,
+                                   .receiverTop = 3240,
+                                   .receiverWidth = 375,
+                                   .receiverHeight = 135,
+                                   .image2Left = 4560,
+                                   .image2Top = 5360};
+const SearchPage::Design kForm5 = {.caption = "Kelvora搜天猫",
+                                   .resources = "form5",
+                                   .path = "/APP.PHP/index/ss_tianmao?",
+                                   .narrowScreenMove = true,
+                                   .receiverLeft = 14400,
+                                   .receiverTop = 2880,
+                                   .receiverWidth = 375,
+                                   .receiverHeight = 135,
+                                   .image2Left = 4560,
+                                   .image2Top = 5360};
+const SearchPage::Design kForm6 = {.caption = "Kelvora搜Kelvo",
+                                   .resources = "form6",
+                                   .path = "/APP.PHP/index/ss_kelvora?",
+                                   .narrowScreenMove = true,
+                                   .receiverLeft = 14520,
+                                   .receiverTop = 3000,
+                                   .receiverWidth = 255,
+                                   .receiverHeight = 255,
+                                   .image2Left = 4500,
+                                   .image2Top = 5355};
 
 // Windows narrower than this are moved by the load of the Tmall and own-site pages.
 constexpr double kNarrowScreenTwips = 17000;
