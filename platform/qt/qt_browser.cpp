@@ -21,6 +21,7 @@
 #include <set>
 #include <thread>
 
+#include "platform/qt/qt_control.h"
 #include "platform/qt/qt_units.h"
 
 namespace kv::qt {
@@ -87,7 +88,7 @@ class BrowserPage : public QWebEnginePage {
   QtBrowser& owner_;
 };
 
-class QtBrowser : public kv::Browser {
+class QtBrowser : public QtControl<kv::Browser> {
  public:
   QtBrowser(QWidget* parent, const std::string& name) {
     liveBrowsers.insert(this);
@@ -121,26 +122,6 @@ class QtBrowser : public kv::Browser {
     if (page_) QObject::disconnect(page_, nullptr, view_, nullptr);
     delete view_;  // deletes the page, its child
   }
-
-  void setGeometry(double l, double t, double w, double h) override {
-    left_ = l;
-    top_ = t;
-    width_ = w;
-    height_ = h;
-    if (view_) view_->setGeometry(twipsToPx(l), twipsToPx(t), twipsToPx(w), twipsToPx(h));
-  }
-  double left() const override { return left_; }
-  double top() const override { return top_; }
-  double width() const override { return width_; }
-  double height() const override { return height_; }
-  void setVisible(bool v) override {
-    if (view_) view_->setVisible(v);
-  }
-  bool isVisible() const override { return view_ && !view_->isHidden(); }
-  void setEnabled(bool e) override {
-    if (view_) view_->setEnabled(e);
-  }
-  bool isEnabled() const override { return view_ && view_->isEnabled(); }
 
   void setSilent(bool s) override { silent_ = s; }
   bool isSilent() const override { return silent_; }
@@ -191,9 +172,10 @@ class QtBrowser : public kv::Browser {
     if (onDownloadComplete) guarded("download-complete", [&] { onDownloadComplete(); });
   }
 
+  QWidget* widget() const override { return view_; }
+
   QPointer<QWebEngineView> view_;
   QPointer<BrowserPage> page_;
-  double left_ = 0, top_ = 0, width_ = 0, height_ = 0;
   bool silent_ = false;
   std::string url_;
   std::shared_ptr<Document> doc_;

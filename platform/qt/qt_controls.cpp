@@ -16,11 +16,6 @@ QString qs(const std::string& s) {
   return QString::fromStdString(s);
 }
 
-QRect pxRect(double left, double top, double width, double height) {
-  return QRect(twipsToPx(left), twipsToPx(top), std::max(0, twipsToPx(width)),
-               std::max(0, twipsToPx(height)));
-}
-
 // Reads a picture straight from its file. QImageReader keeps no cache, so a file replaced on disk
 // shows at its next load; the format is taken from the content, not from the name.
 QImage readImage(const QString& path) {
@@ -83,30 +78,8 @@ QtPicture::~QtPicture() {
   }
 }
 
-void QtPicture::setGeometry(double left, double top, double width, double height) {
-  left_ = left;
-  top_ = top;
-  width_ = width;
-  height_ = height;
-  if (!label_) return;
-  QSize before = label_->size();
-  label_->setGeometry(pxRect(left, top, width, height));
+void QtPicture::placed(const QSize& before) {
   if (label_->size() != before) refresh();
-}
-
-void QtPicture::setVisible(bool visible) {
-  if (label_) label_->setVisible(visible);
-}
-// The control's own flag: a picture of a hidden window still counts as visible.
-bool QtPicture::isVisible() const {
-  return label_ && !label_->isHidden();
-}
-
-void QtPicture::setEnabled(bool enabled) {
-  if (label_) label_->setEnabled(enabled);
-}
-bool QtPicture::isEnabled() const {
-  return label_ && !label_->testAttribute(Qt::WA_ForceDisabled);
 }
 
 bool QtPicture::loadFile(const std::string& path) {
@@ -201,33 +174,11 @@ QtTextBox::~QtTextBox() {
   }
 }
 
-void QtTextBox::setGeometry(double left, double top, double width, double height) {
-  left_ = left;
-  top_ = top;
-  width_ = width;
-  height_ = height;
-  if (!edit_) return;
-  QRect r = pxRect(left, top, width, height);
-  edit_->setGeometry(r);
+void QtTextBox::placed(const QSize&) {
   // The font follows the box: 12 pixels in a box of 18 (270 twips).
   QFont f = edit_->font();
-  f.setPixelSize(std::max(8, static_cast<int>(std::lround(r.height() * 2.0 / 3.0))));
+  f.setPixelSize(std::max(8, static_cast<int>(std::lround(edit_->height() * 2.0 / 3.0))));
   edit_->setFont(f);
-}
-
-void QtTextBox::setVisible(bool visible) {
-  if (edit_) edit_->setVisible(visible);
-}
-bool QtTextBox::isVisible() const {
-  return edit_ && !edit_->isHidden();
-}
-
-// A disabled box shows its text but takes neither the focus nor any input.
-void QtTextBox::setEnabled(bool enabled) {
-  if (edit_) edit_->setEnabled(enabled);
-}
-bool QtTextBox::isEnabled() const {
-  return edit_ && !edit_->testAttribute(Qt::WA_ForceDisabled);
 }
 
 std::string QtTextBox::text() const {

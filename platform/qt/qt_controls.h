@@ -9,6 +9,7 @@
 #include <QTimer>
 
 #include "platform/gui.h"
+#include "platform/qt/qt_control.h"
 
 namespace kv::qt {
 
@@ -32,20 +33,10 @@ class PictureLabel : public QLabel {
   bool pressed_ = false;
 };
 
-class QtPicture : public Picture {
+class QtPicture : public QtControl<Picture> {
  public:
   QtPicture(QWidget* parent, const std::string& name);
   ~QtPicture() override;
-
-  void setGeometry(double left, double top, double width, double height) override;
-  double left() const override { return left_; }
-  double top() const override { return top_; }
-  double width() const override { return width_; }
-  double height() const override { return height_; }
-  void setVisible(bool visible) override;
-  bool isVisible() const override;
-  void setEnabled(bool enabled) override;
-  bool isEnabled() const override;
 
   bool loadFile(const std::string& path) override;
   bool loadResource(const std::string& name) override;
@@ -65,26 +56,18 @@ class QtPicture : public Picture {
   bool show(const QImage& image, const std::string& source);
   void refresh();
 
+  QWidget* widget() const override { return label_; }
+  void placed(const QSize& before) override;
+
   QPointer<PictureLabel> label_;
   QImage image_;  // the picture as loaded; shown at the control's size
   std::string source_;
-  double left_ = 0, top_ = 0, width_ = 0, height_ = 0;
 };
 
-class QtTextBox : public TextBox {
+class QtTextBox : public QtControl<TextBox> {
  public:
   QtTextBox(QWidget* parent, const std::string& name);
   ~QtTextBox() override;
-
-  void setGeometry(double left, double top, double width, double height) override;
-  double left() const override { return left_; }
-  double top() const override { return top_; }
-  double width() const override { return width_; }
-  double height() const override { return height_; }
-  void setVisible(bool visible) override;
-  bool isVisible() const override;
-  void setEnabled(bool enabled) override;
-  bool isEnabled() const override;
 
   std::string text() const override;
   void setText(const std::string& text) override;
@@ -94,8 +77,10 @@ class QtTextBox : public TextBox {
   QLineEdit* lineEdit() const { return edit_; }
 
  private:
+  QWidget* widget() const override { return edit_; }
+  void placed(const QSize& before) override;
+
   QPointer<QLineEdit> edit_;
-  double left_ = 0, top_ = 0, width_ = 0, height_ = 0;
 };
 
 class QtTimer : public Timer {
