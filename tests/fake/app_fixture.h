@@ -15,6 +15,15 @@
 
 namespace kv::test {
 
+// The paths of the seven requests.
+inline constexpr const char* kWang = "/app.php/index/wang";
+inline constexpr const char* kCheck = "/app.php/index/wang_yu";
+inline constexpr const char* kUp = "/app.php/index/up";
+inline constexpr const char* kUpUrl = "/app.php/index/up_url";
+inline constexpr const char* kNav = "/app.php/index/nav";
+inline constexpr const char* kSignIn = "/app.php/index/index";
+inline constexpr const char* kIncome = "/app.php/index/lirun";
+
 class AppFixture : public ::testing::Test {
  protected:
   AppFixture();

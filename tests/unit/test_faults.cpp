@@ -30,14 +30,6 @@ namespace {
 namespace fs = std::filesystem;
 using standin::Reply;
 
-constexpr const char* kWang = "/app.php/index/wang";
-constexpr const char* kCheck = "/app.php/index/wang_yu";
-constexpr const char* kUp = "/app.php/index/up";
-constexpr const char* kUpUrl = "/app.php/index/up_url";
-constexpr const char* kNav = "/app.php/index/nav";
-constexpr const char* kSignIn = "/app.php/index/index";
-constexpr const char* kIncome = "/app.php/index/lirun";
-
 constexpr const char* kServerError = "错误：连接服务器错误，请稍后再试。";
 constexpr const char* kSignInNoReply = "连接服务器失败！";
 constexpr const char* kSaveFailed = "无法保存登录信息，请检查程序文件夹是否可写。";

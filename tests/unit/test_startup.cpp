@@ -14,10 +14,6 @@ using Names = std::vector<std::string>;
 namespace fs = std::filesystem;
 using standin::Reply;
 
-constexpr const char* kWang = "/app.php/index/wang";
-constexpr const char* kCheck = "/app.php/index/wang_yu";
-constexpr const char* kUp = "/app.php/index/up";
-constexpr const char* kUpUrl = "/app.php/index/up_url";
 constexpr const char* kServerError = "错误：连接服务器错误，请稍后再试。";
 
 class StartupTest : public AppFixture {
