@@ -16,8 +16,6 @@ using Names = std::vector<std::string>;
 
 using standin::Reply;
 
-const char* const kSignIn = "/app.php/index/index";
-const char* const kIncome = "/app.php/index/lirun";
 const char* const kSaveFailed = "无法保存登录信息，请检查程序文件夹是否可写。";
 
 std::string lockText(int n) {

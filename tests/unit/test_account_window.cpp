@@ -14,7 +14,6 @@ namespace {
 
 using standin::Reply;
 
-const char* const kIncome = "/app.php/index/lirun";
 const char* const kQueryFailed = "服务器连接失败，请稍后再试。";
 
 class AccountWindowTest : public AppFixture {

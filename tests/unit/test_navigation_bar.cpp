@@ -9,8 +9,6 @@
 namespace kv::test {
 namespace {
 
-constexpr const char* kNavPath = "/app.php/index/nav";
-
 class NavigationBar : public AppFixture {
  protected:
   // Image1 .. Image8 in turn: the left, negated when hidden.
@@ -49,13 +47,13 @@ TEST_F(NavigationBar, LayoutRowsChosenByTheProductService) {
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
-    services.setReply(hosts::kProduct, kNavPath, row.reply);
+    services.setReply(hosts::kProduct, kNav, row.reply);
     services.clearRequests();
     app->form12();
     EXPECT_EQ(layout(), row.layout);
     EXPECT_EQ(gui.window("Form12")->width(), row.width);
     EXPECT_EQ(gui.window("Form12")->height(), 585);
-    EXPECT_EQ(services.requests(hosts::kProduct, kNavPath).size(), 1u);
+    EXPECT_EQ(services.requests(hosts::kProduct, kNav).size(), 1u);
     app->unload(FormId::Form12);
     gui.runPosted();
   }
