@@ -8,4 +8,4 @@ bash "$top/scripts/build.sh" build
 export QTWEBENGINE_DISABLE_SANDBOX=1
 export QTWEBENGINE_CHROMIUM_FLAGS="--disable-gpu"
 cd "$top/build"
-xvfb-run -a -s "-screen 0 1920x1080x24" ctest --output-on-failure --timeout 300 --repeat until-pass:2 "$@"
+xvfb-run -a -s "-screen 0 1920x1080x24" ctest --output-on-failure --timeout 300 "$@"
