@@ -1,16 +1,15 @@
 #include "platform/services/datafiles.h"
 
-#include <fstream>
-#include <sstream>
-
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <climits>
+#include <cstdint>
 #include <cstdlib>
 #include <string_view>
 
@@ -88,6 +87,48 @@ bool isBlank(char c) {
   return c == ' ' || c == '\t';
 }
 
+// A data file holds one short line; a longer first item is cut here.
+constexpr size_t kMaxItemBytes = 64 * 1024;
+// The largest file read whole (a stored sign-in reply, itself at most 16 MB as received).
+constexpr size_t kMaxWholeFile = 64 * 1024 * 1024;
+
+// Opens a data file for reading, following links; -1 unless it is a regular file. Opened without
+// blocking, so that a pipe or a device in its place cannot hang the client.
+int openRegular(const std::string& path, size_t maxSize = SIZE_MAX) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return -1;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || static_cast<size_t>(st.st_size) > maxSize) {
+    ::close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+// Appends what `fd` holds to `content` until its end, until `done(content)` or until `limit`
+// bytes are there. False on a read error.
+template <class Done>
+bool readSome(int fd, std::string& content, size_t limit, Done done) {
+  char buffer[4096];
+  while (content.size() < limit && !done(content)) {
+    ssize_t n = ::read(fd, buffer, std::min(sizeof buffer, limit - content.size()));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return false;
+    if (n == 0) break;
+    content.append(buffer, static_cast<size_t>(n));
+  }
+  return true;
+}
+
+// True once `content` holds the whole first item: its closing quote, or the comma or line end
+// after it.
+bool itemComplete(const std::string& content) {
+  size_t pos = content.find_first_not_of(" \t");
+  if (pos == std::string::npos) return false;
+  if (content[pos] == '"') return content.find('"', pos + 1) != std::string::npos;
+  return content.find_first_of(",\r\n", pos) != std::string::npos;
+}
+
 }  // namespace
 
 std::string dataFolder(const std::string& programFolder) {
@@ -114,30 +155,23 @@ bool writeBytes(const std::string& path, const std::string& bytes) {
 }
 
 std::optional<std::string> readAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  std::ostringstream content;
-  content << in.rdbuf();
-  if (in.bad()) return std::nullopt;
-  return content.str();
+  int fd = openRegular(path, kMaxWholeFile);
+  if (fd < 0) return std::nullopt;
+  std::string content;
+  bool ok = readSome(fd, content, kMaxWholeFile + 1, [](const std::string&) { return false; });
+  ::close(fd);
+  if (!ok || content.size() > kMaxWholeFile) return std::nullopt;
+  return content;
 }
 
 std::optional<std::string> readFirstItem(const std::string& path) {
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  int fd = openRegular(path);
   if (fd < 0) return std::nullopt;
+  // Read in small steps until the item is complete; an item longer than the cap is cut there.
   std::string content;
-  char buffer[65536];
-  for (;;) {
-    ssize_t n = ::read(fd, buffer, sizeof buffer);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      ::close(fd);
-      return std::nullopt;  // a folder, or a file that cannot be read
-    }
-    if (n == 0) break;
-    content.append(buffer, static_cast<size_t>(n));
-  }
+  bool ok = readSome(fd, content, kMaxItemBytes, itemComplete);
   ::close(fd);
+  if (!ok) return std::nullopt;
   return firstItemOf(content);
 }
 

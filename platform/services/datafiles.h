@@ -20,12 +20,14 @@ bool writeText(const std::string& path, const std::string& text);
 bool writeNumber(const std::string& path, long value);
 // Replaces the file with exactly these bytes (to put back what readAll gave).
 bool writeBytes(const std::string& path, const std::string& bytes);
-// The whole content of a file; nullopt when it cannot be read.
+// The whole content of a file; nullopt when it cannot be read, is no regular file (after
+// following a link) or is larger than 64 MB.
 std::optional<std::string> readAll(const std::string& path);
 // Reads the first item: leading blanks skipped; an item that begins with a double quote runs to
 // the next double quote (taken without both; to the end when there is none); any other runs up to
-// the first comma, CR or LF (not included). nullopt when the file cannot be opened
-// or read.
+// the first comma, CR or LF (not included). Only the item is read, at most its first 64 KB.
+// nullopt when the file cannot be opened or read, or is no regular file (after following a
+// link): a pipe, a device or a folder counts as missing.
 std::optional<std::string> readFirstItem(const std::string& path);
 // The first-item rule applied to text already in memory.
 std::string firstItemOf(const std::string& content);

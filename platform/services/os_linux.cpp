@@ -3,12 +3,14 @@
 #include <fcntl.h>
 #include <ifaddrs.h>
 #include <net/if.h>
+#include <pwd.h>
 #include <spawn.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -48,26 +50,145 @@ std::string hexHash(const std::string& text) {
   return buffer;
 }
 
-bool isFolder(const char* path) {
+// A folder that only this user can change: a real folder (not a link), owned by the user, not
+// writable by group or others.
+bool isPrivateFolder(const std::string& path) {
   struct stat st {};
-  return path != nullptr && *path != '\0' && ::stat(path, &st) == 0 && S_ISDIR(st.st_mode);
+  return !path.empty() && ::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) &&
+         st.st_uid == ::getuid() && (st.st_mode & (S_IWGRP | S_IWOTH)) == 0;
 }
 
-// The browser program: the first non-empty entry of $BROWSER, else xdg-open.
-std::string browserProgram() {
-  const char* env = std::getenv("BROWSER");
-  std::string value = env != nullptr ? env : "";
-  size_t start = 0;
-  while (start <= value.size()) {
-    size_t end = value.find(':', start);
-    if (end == std::string::npos) end = value.size();
-    if (end > start) return value.substr(start, end - start);
-    start = end + 1;
+// The user's own folder for the lock when there is no usable runtime folder:
+// ~/.cache/kelvora, made 0700 when missing. Empty when it cannot be made private.
+std::string privateFolder() {
+  const char* home = std::getenv("HOME");
+  std::string base = home != nullptr && *home == '/' ? home : "";
+  if (base.empty()) {
+    if (const passwd* pw = ::getpwuid(::getuid()); pw != nullptr && pw->pw_dir != nullptr)
+      base = pw->pw_dir;
   }
-  return "xdg-open";
+  if (base.empty()) return {};
+  const std::string cache = base + "/.cache", folder = cache + "/kelvora";
+  ::mkdir(cache.c_str(), 0700);
+  ::mkdir(folder.c_str(), 0700);
+  return isPrivateFolder(folder) ? folder : std::string();
+}
+
+// Opens the lock file without following a link; -1 unless it is a regular file of this user.
+int openLockFile(const std::string& path) {
+  int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, 0600);
+  if (fd < 0) return -1;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::getuid()) {
+    ::close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+// One word of a $BROWSER entry with "%s" replaced by the address and "%%" by a percent sign.
+std::string expandWord(const std::string& word, const std::string& url, bool& usedUrl) {
+  std::string out;
+  for (size_t i = 0; i < word.size(); ++i) {
+    if (word[i] == '%' && i + 1 < word.size() && (word[i + 1] == 's' || word[i + 1] == '%')) {
+      if (word[++i] == 's') {
+        out += url;
+        usedUrl = true;
+      } else {
+        out += '%';
+      }
+    } else {
+      out += word[i];
+    }
+  }
+  return out;
+}
+
+// Browser processes started and not yet ended; reaped by a thread each.
+std::atomic<int> runningBrowsers{0};
+constexpr int kMaxRunningBrowsers = 32;
+
+// Starts `argv` detached from this process (own session, no terminal, default signals); false
+// when it cannot be started (not found, not executable, ...).
+bool spawn(std::vector<std::string> args) {
+  if (args.empty() || args[0].empty()) return false;
+  if (runningBrowsers.load() >= kMaxRunningBrowsers) return false;
+  posix_spawn_file_actions_t actions;
+  posix_spawnattr_t attr;
+  if (posix_spawn_file_actions_init(&actions) != 0) return false;
+  if (posix_spawnattr_init(&attr) != 0) {
+    posix_spawn_file_actions_destroy(&actions);
+    return false;
+  }
+  for (int fd = 0; fd <= 2; ++fd)
+    posix_spawn_file_actions_addopen(&actions, fd, "/dev/null", fd == 0 ? O_RDONLY : O_WRONLY, 0);
+  sigset_t none, all;
+  sigemptyset(&none);
+  sigfillset(&all);
+  posix_spawnattr_setsigmask(&attr, &none);
+  posix_spawnattr_setsigdefault(&attr, &all);
+  posix_spawnattr_setflags(&attr,
+                           POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  pid_t pid = 0;
+  // glibc reports a failed exec here, so the caller can try the next program.
+  int rc = ::posix_spawnp(&pid, argv[0], &actions, &attr, argv.data(), environ);
+  posix_spawnattr_destroy(&attr);
+  posix_spawn_file_actions_destroy(&actions);
+  if (rc != 0) return false;
+
+  // Not waited for here; a detached thread reaps it when it ends, so no zombie is left.
+  ++runningBrowsers;
+  try {
+    std::thread([pid] {
+      int status = 0;
+      while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+      }
+      --runningBrowsers;
+    }).detach();
+  } catch (...) {
+    // No thread to spare: the browser still runs; only its exit status stays unreaped.
+  }
+  return true;
 }
 
 }  // namespace
+
+std::vector<std::vector<std::string>> browserCommands(const std::string& browserVariable,
+                                                      const std::string& url) {
+  std::vector<std::vector<std::string>> commands;
+  size_t start = 0;
+  while (start <= browserVariable.size()) {
+    size_t end = browserVariable.find(':', start);
+    if (end == std::string::npos) end = browserVariable.size();
+    const std::string entry = browserVariable.substr(start, end - start);
+    start = end + 1;
+    // An entry that names an executable file as it stands is one word, blanks and all.
+    std::vector<std::string> words;
+    if (entry.find('/') != std::string::npos && entry.find('%') == std::string::npos &&
+        ::access(entry.c_str(), X_OK) == 0) {
+      words.push_back(entry);
+    } else {
+      for (size_t i = 0; i < entry.size();) {
+        size_t w = entry.find_first_not_of(" \t", i);
+        if (w == std::string::npos) break;
+        size_t e = entry.find_first_of(" \t", w);
+        if (e == std::string::npos) e = entry.size();
+        words.push_back(entry.substr(w, e - w));
+        i = e;
+      }
+    }
+    if (words.empty()) continue;
+    bool usedUrl = false;
+    for (std::string& word : words) word = expandWord(word, url, usedUrl);
+    if (!usedUrl) words.push_back(url);
+    commands.push_back(std::move(words));
+  }
+  commands.push_back({"xdg-open", url});
+  return commands;
+}
 
 LinuxOs::LinuxOs(std::string lockFolder) : lockFolder_(std::move(lockFolder)) {}
 
@@ -88,16 +209,27 @@ std::string LinuxOs::programFolder() const {
 std::string LinuxOs::lockFilePath() const {
   std::string name = "kelvora-" + hexHash(programFile()) + ".lock";
   if (!lockFolder_.empty()) return lockFolder_ + "/" + name;
+  // Only in a folder no other user can write: the runtime folder when it is private, else a
+  // folder of the user's own. A shared folder such as /tmp would let anyone hold or replace it.
   const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-  if (isFolder(runtime)) return std::string(runtime) + "/" + name;
-  // /tmp is shared by all users: one lock per user there.
-  return "/tmp/kelvora-" + std::to_string(::getuid()) + "-" + name.substr(8);
+  if (runtime != nullptr && isPrivateFolder(runtime)) return std::string(runtime) + "/" + name;
+  std::string folder = privateFolder();
+  return folder.empty() ? std::string() : folder + "/" + name;
 }
 
 bool LinuxOs::anotherInstanceRunning() {
   if (lockFd_ >= 0) return false;
-  int fd = ::open(lockFilePath().c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
-  // Without a lock file there is no way to tell; this instance then runs.
+  const std::string path = lockFilePath();
+  // Nothing but this user's own programs can put anything at the path. When what is there is no
+  // regular file of ours (a link, a folder, a pipe), it is taken away once and the lock made
+  // anew, so that instances still exclude each other; when even that fails, or there is no
+  // private place at all, this instance runs: one working instance rather than none.
+  int fd = path.empty() ? -1 : openLockFile(path);
+  struct stat st {};
+  if (fd < 0 && !path.empty() && ::lstat(path.c_str(), &st) == 0 &&
+      !(S_ISREG(st.st_mode) && st.st_uid == ::getuid()) &&
+      (::unlink(path.c_str()) == 0 || ::rmdir(path.c_str()) == 0))
+    fd = openLockFile(path);
   if (fd < 0) return false;
   int rc;
   do {
@@ -135,45 +267,11 @@ std::tm LinuxOs::localTime() {
 
 bool LinuxOs::launchBrowser(const std::string& url) {
   if (!isLaunchableUrl(url)) return false;
-  std::string program = browserProgram();
-
-  posix_spawn_file_actions_t actions;
-  posix_spawnattr_t attr;
-  if (posix_spawn_file_actions_init(&actions) != 0) return false;
-  if (posix_spawnattr_init(&attr) != 0) {
-    posix_spawn_file_actions_destroy(&actions);
-    return false;
-  }
-  for (int fd = 0; fd <= 2; ++fd)
-    posix_spawn_file_actions_addopen(&actions, fd, "/dev/null", fd == 0 ? O_RDONLY : O_WRONLY, 0);
-  // Its own session, no inherited signal mask, default signal handling.
-  sigset_t none, all;
-  sigemptyset(&none);
-  sigfillset(&all);
-  posix_spawnattr_setsigmask(&attr, &none);
-  posix_spawnattr_setsigdefault(&attr, &all);
-  posix_spawnattr_setflags(&attr,
-                           POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-
-  // The address is one argument; no shell sees it.
-  std::vector<char*> argv{program.data(), const_cast<char*>(url.c_str()), nullptr};
-  pid_t pid = 0;
-  int rc = ::posix_spawnp(&pid, program.c_str(), &actions, &attr, argv.data(), environ);
-  posix_spawnattr_destroy(&attr);
-  posix_spawn_file_actions_destroy(&actions);
-  if (rc != 0) return false;  // not found, not executable, ...
-
-  // Not waited for here; a detached thread reaps it when it ends, so no zombie is left.
-  try {
-    std::thread([pid] {
-      int status = 0;
-      while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-      }
-    }).detach();
-  } catch (...) {
-    // No thread to spare: the browser still runs; only its exit status stays unreaped.
-  }
-  return true;
+  const char* env = std::getenv("BROWSER");
+  // Each command in turn until one starts; the address is one argument, no shell sees it.
+  for (auto& command : browserCommands(env != nullptr ? env : "", url))
+    if (spawn(std::move(command))) return true;
+  return false;
 }
 
 std::unique_ptr<Os> makeLinuxOs() {

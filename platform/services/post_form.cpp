@@ -16,8 +16,9 @@ namespace {
 
 std::atomic<long> connectLimitMs{30000};
 std::atomic<long> stallLimitMs{60000};
+std::atomic<long> totalLimitMs{60000};
 
-// Replies beyond this size are cut here; the request still counts as completed.
+// A reply larger than this fails the request (a cut reply would pass for a whole one).
 constexpr size_t kMaxReplyBytes = 16 * 1024 * 1024;
 
 const char kReplacement[] = "\xEF\xBF\xBD";  // U+FFFD
@@ -30,8 +31,8 @@ void ensureCurl() {
 size_t collect(char* data, size_t size, size_t count, void* user) {
   auto* text = static_cast<std::string*>(user);
   size_t bytes = size * count;
-  if (text->size() < kMaxReplyBytes)
-    text->append(data, std::min(bytes, kMaxReplyBytes - text->size()));
+  if (bytes > kMaxReplyBytes - text->size()) return 0;  // too large: the transfer fails
+  text->append(data, bytes);
   return bytes;
 }
 
@@ -205,9 +206,10 @@ struct SlistDeleter {
 
 }  // namespace
 
-void setPostLimits(long connectTimeoutMs, long stallTimeoutMs) {
+void setPostLimits(long connectTimeoutMs, long stallTimeoutMs, long totalTimeoutMs) {
   connectLimitMs = std::max(1L, connectTimeoutMs);
   stallLimitMs = std::max(1L, stallTimeoutMs);
+  totalLimitMs = std::max(1L, totalTimeoutMs);
 }
 
 PostReply PostForm(const std::string& url, const std::string& body) {
@@ -238,6 +240,8 @@ PostReply PostForm(const std::string& url, const std::string& body) {
   curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
   curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, connectLimitMs.load());
+  // However it trickles, a request ends by this time from its start (redirections included).
+  curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, totalLimitMs.load());
   // A reply that delivers nothing for the stall limit is abandoned.
   StallWatch watch;
   watch.limit = std::chrono::milliseconds(stallLimitMs.load());

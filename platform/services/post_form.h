@@ -6,7 +6,7 @@
 namespace kv {
 
 struct PostReply {
-  bool completed = false;  // false: no reply at all (refused, unresolved, timed out, dropped)
+  bool completed = false;  // false: no reply (refused, unresolved, timed out, dropped, too large)
   int status = 0;          // the HTTP status of a completed request
   std::string text;        // the reply body decoded to UTF-8 by its charset (UTF-8 when none)
 };
@@ -16,8 +16,9 @@ struct PostReply {
 // has arrived or the request failed. Honours http_proxy / no_proxy.
 PostReply PostForm(const std::string& url, const std::string& body);
 
-// Request limits: the connect time-out and how long a reply may stall before it is abandoned.
-// Defaults 30000 ms and 60000 ms; tests shorten them.
-void setPostLimits(long connectTimeoutMs, long stallTimeoutMs);
+// Request limits: the connect time-out, how long a reply may stall before it is abandoned and the
+// longest a whole request may take. Defaults 30000, 60000 and 60000 ms; tests shorten them. A
+// request over a limit, or with a reply over 16 MB, fails as a refused one does.
+void setPostLimits(long connectTimeoutMs, long stallTimeoutMs, long totalTimeoutMs = 60000);
 
 }  // namespace kv

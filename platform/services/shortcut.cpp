@@ -20,9 +20,11 @@ std::mutex writtenMutex;
 std::set<std::string> written;  // of the latest stamp only
 std::string writtenStamp;
 
-// Creates `path` (never an existing file) holding `bytes`: 0, or the error number of the failure.
-int writeNew(const std::string& path, std::string_view bytes) {
-  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+// Creates `name` in the folder `dirFd` (never an existing file) holding `bytes`: 0, or the error
+// number of the failure.
+int writeNew(int dirFd, const std::string& name, std::string_view bytes) {
+  int fd =
+      ::openat(dirFd, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
   if (fd < 0) return errno;
   bool ok = true;
   while (ok && !bytes.empty()) {
@@ -36,13 +38,13 @@ int writeNew(const std::string& path, std::string_view bytes) {
   }
   ok = (::close(fd) == 0) && ok;
   if (ok) return 0;
-  ::unlink(path.c_str());
+  ::unlinkat(dirFd, name.c_str(), 0);
   return EIO;
 }
 
-bool exists(const std::string& path) {
+bool exists(int dirFd, const std::string& name) {
   struct stat st {};
-  return ::lstat(path.c_str(), &st) == 0;
+  return ::fstatat(dirFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
 }
 
 }  // namespace
@@ -58,6 +60,14 @@ std::string writeShortcutFile(const std::string& tempFolder, const std::tm& when
                               const std::string& url) {
   const std::string stamp = timeStamp(when);
   const std::string bytes = "[InternetShortcut]\r\nURL=" + url + "\r\n";
+  // Only into a real folder: a link in its place would send the files, which nothing removes,
+  // wherever it points.
+  int dirFd = ::open(tempFolder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (dirFd < 0) return {};
+  struct Closer {
+    int fd;
+    ~Closer() { ::close(fd); }
+  } closer{dirFd};
   std::lock_guard<std::mutex> lock(writtenMutex);
   if (stamp != writtenStamp) {
     written.clear();
@@ -66,9 +76,10 @@ std::string writeShortcutFile(const std::string& tempFolder, const std::tm& when
   // The first file of a second takes the plain stamp; later ones within the same second, or a
   // name already taken by any file, get "_2", "_3", ...
   for (int n = 1; n <= 1000; ++n) {
-    std::string path = tempFolder + "/" + stamp + (n == 1 ? "" : "_" + std::to_string(n)) + ".url";
-    if (written.count(path) != 0 || exists(path)) continue;
-    int error = writeNew(path, bytes);
+    std::string name = stamp + (n == 1 ? "" : "_" + std::to_string(n)) + ".url";
+    std::string path = tempFolder + "/" + name;
+    if (written.count(path) != 0 || exists(dirFd, name)) continue;
+    int error = writeNew(dirFd, name, bytes);
     if (error == 0) {
       written.insert(path);
       return path;

@@ -68,12 +68,17 @@ bool equalsNumber(const std::string& text, double value) {
 
 std::string replaceAll(std::string text, const std::string& from, const std::string& to) {
   if (from.empty()) return text;
+  // Built anew in one pass: replacing in place moves the rest of the text at each occurrence,
+  // which takes quadratic time on a long text full of them.
+  std::string out;
   size_t pos = 0;
-  while ((pos = text.find(from, pos)) != std::string::npos) {
-    text.replace(pos, from.size(), to);
-    pos += to.size();
+  for (size_t hit; (hit = text.find(from, pos)) != std::string::npos; pos = hit + from.size()) {
+    out.append(text, pos, hit - pos);
+    out += to;
   }
-  return text;
+  if (pos == 0) return text;
+  out.append(text, pos, std::string::npos);
+  return out;
 }
 
 std::string trimSpaces(const std::string& text) {

@@ -520,7 +520,7 @@ TEST_F(FaultTest, DataFiles) {
       {"quoted comma", "\"a,b\"c\r\n", "a,b"},
       {"unterminated quote", "\"abc", "abc"},
       {"NUL bytes", std::string("a\0b\0\r\n", 6), std::string("a\0b\0", 4)},
-      {"1 MB", megabyte, megabyte},
+      {"1 MB", megabyte, megabyte.substr(0, 64 * 1024)},  // an item is read up to 64 KB
       {"empty", "", ""},
   };
   for (const auto& [name, bytes, account] : users)

@@ -468,6 +468,18 @@ void StandIn::Impl::answer(const Reply& reply, httplib::Response& res) {
     if (sendAll(c->fd, raw.data(), raw.size(), stopping) && reply.stall) hang(c->fd);
     return;
   }
+  if (c && reply.trickleMs > 0) {
+    // A reply that never ends: announce a gigabyte, then send the body over and over.
+    std::string head = "HTTP/1.1 " + std::to_string(reply.status) + " " + reason(reply.status) +
+                       "\r\nContent-Type: " + reply.contentType +
+                       "\r\nContent-Length: 1073741824\r\nConnection: close\r\n\r\n";
+    c->silent = true;
+    const std::string piece = reply.body.empty() ? std::string("a") : reply.body;
+    if (!sendAll(c->fd, head.data(), head.size(), stopping)) return;
+    while (sendAll(c->fd, piece.data(), piece.size(), stopping) && pause(reply.trickleMs)) {
+    }
+    return;
+  }
   res.status = reply.status;
   if (reply.contentType.empty()) {
     res.body = reply.body;
@@ -520,6 +532,9 @@ void StandIn::Impl::control(const Request& r, httplib::Response& res) {
       scripted.delayMs = *delay;
     }
     if (params.count("type")) scripted.contentType = params["type"];
+    auto every =
+        params["every"].empty() ? std::optional<int>(500) : number(params["every"], 1, 600000);
+    if (!every) return reply(400, "bad every\n");
     const std::string mode = params["mode"];
     if (mode == "refuse") {
       scripted.refuse = true;
@@ -527,6 +542,8 @@ void StandIn::Impl::control(const Request& r, httplib::Response& res) {
       scripted.dropMidReply = true;
     } else if (mode == "stall") {
       scripted.stall = true;
+    } else if (mode == "trickle") {
+      scripted.trickleMs = *every;  // the body once every `every` ms, without end
     } else if (!mode.empty() && mode != "normal") {
       return reply(400, "bad mode\n");
     }

@@ -28,6 +28,8 @@ struct Reply {
   bool refuse = false;        // close the connection without any reply
   bool dropMidReply = false;  // send the headers and part of the body, then close
   bool stall = false;         // send the headers and part of the body, then hang
+  int trickleMs = 0;          // > 0: send the headers, then the body again and again without end,
+                              // one copy every trickleMs, until the client goes away
 };
 
 class StandIn {
