@@ -10,6 +10,7 @@
 #include <QUrl>
 #include <QWebEngineCertificateError>
 #include <QWebEngineCookieStore>
+#include <QWebEngineNewWindowRequest>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWebEngineScript>
@@ -23,6 +24,8 @@
 
 #include "platform/qt/qt_control.h"
 #include "platform/qt/qt_units.h"
+#include "platform/services/launch_limits.h"
+#include "platform/services/shortcut.h"
 
 namespace kv::qt {
 
@@ -71,11 +74,11 @@ void guarded(const char* what, F&& f) {
 
 class BrowserPage : public QWebEnginePage {
  public:
-  BrowserPage(QtBrowser& owner, QObject* parent)
-      : QWebEnginePage(browserProfile(), parent), owner_(owner) {}
+  BrowserPage(QtBrowser& owner, QObject* parent);
 
  protected:
-  QWebEnginePage* createWindow(WebWindowType type) override;
+  // None here: the engine then emits newWindowRequested, which tells who asked.
+  QWebEnginePage* createWindow(WebWindowType) override { return nullptr; }
   bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override;
   void javaScriptAlert(const QUrl& origin, const QString& msg) override;
   bool javaScriptConfirm(const QUrl& origin, const QString& msg) override;
@@ -134,21 +137,31 @@ class QtBrowser : public QtControl<kv::Browser> {
   std::shared_ptr<Document> document() override { return doc_; }
 
   // The page asks for a new window: the receiver the handler names gets it, or nothing does.
-  QWebEnginePage* newWindow() {
-    if (!onNewWindow) return nullptr;
+  // Addresses of other schemes are dropped, and so are the page's own requests over its bound.
+  void newWindow(QWebEngineNewWindowRequest& request) {
+    const std::string address = request.requestedUrl().toString(QUrl::FullyEncoded).toStdString();
+    if (!address.empty() && !isLoadableUrl(address)) return;
+    if (!onNewWindow || !popups_.allow(request.isUserInitiated(), LaunchClock::now())) return;
     Browser* receiver = nullptr;
     bool cancel = false;
     guarded("new-window", [&] { onNewWindow(receiver, cancel); });
-    if (cancel || !receiver || receiver == this) return nullptr;
+    if (cancel || !receiver || receiver == this) return;
     auto* target = dynamic_cast<QtBrowser*>(receiver);
-    return target ? target->page_.data() : nullptr;
+    if (!target || !target->page_) return;
+    target->handOvers_.handedOver();
+    request.openIn(target->page_.data());
   }
 
-  // A navigation this browser begins; false stops it.
-  bool beforeNavigate(const QUrl& url) {
-    if (!onBeforeNavigate) return true;
-    bool cancel = false;
+  // A navigation this browser begins; false stops it. Only web addresses load, and a receiver
+  // reports a bounded number of them per hand-over; the rest are stopped.
+  bool beforeNavigate(const QUrl& url, bool redirect) {
     std::string address = url.toString(QUrl::FullyEncoded).toStdString();
+    if (!isLoadableUrl(address)) return false;
+    // A server redirect continues a navigation already reported; an empty document has nothing
+    // to hand over.
+    if (redirect || !onBeforeNavigate || !isLaunchableUrl(address)) return true;
+    if (!handOvers_.allow(address, LaunchClock::now())) return false;
+    bool cancel = false;
     guarded("before-navigate", [&] { onBeforeNavigate(address, cancel); });
     return !cancel;
   }
@@ -180,16 +193,19 @@ class QtBrowser : public QtControl<kv::Browser> {
   std::string url_;
   std::shared_ptr<Document> doc_;
   quint64 serial_ = 0;
+  PopupLimit popups_;
+  HandOverLimit handOvers_;
 };
 
-QWebEnginePage* BrowserPage::createWindow(WebWindowType) {
-  return owner_.newWindow();
+// New windows come through the request signal, which tells whether the user asked for them.
+BrowserPage::BrowserPage(QtBrowser& owner, QObject* parent)
+    : QWebEnginePage(browserProfile(), parent), owner_(owner) {
+  connect(this, &QWebEnginePage::newWindowRequested, this,
+          [this](QWebEngineNewWindowRequest& request) { owner_.newWindow(request); });
 }
 
 bool BrowserPage::acceptNavigationRequest(const QUrl& url, NavigationType type, bool) {
-  // A server redirect continues a navigation already reported.
-  if (type == NavigationTypeRedirect) return true;
-  return owner_.beforeNavigate(url);
+  return owner_.beforeNavigate(url, type == NavigationTypeRedirect);
 }
 
 void BrowserPage::javaScriptAlert(const QUrl& origin, const QString& msg) {
@@ -251,6 +267,8 @@ QWebEngineProfile* browserProfile() {
     QWebEngineSettings* s = profile->settings();
     s->setAttribute(QWebEngineSettings::JavascriptEnabled, true);
     s->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, true);
+    // Links to other schemes (smb:, mailto:, ...) are never handed to the desktop's opener.
+    s->setUnknownUrlSchemePolicy(QWebEngineSettings::DisallowUnknownUrlSchemes);
     auto changed = [] { lastCookieChange = QDateTime::currentDateTimeUtc(); };
     QObject::connect(profile->cookieStore(), &QWebEngineCookieStore::cookieAdded, profile, changed);
     QObject::connect(profile->cookieStore(), &QWebEngineCookieStore::cookieRemoved, profile,
