@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets (clang, ASan + UBSan) in build-fuzz and runs each for a bounded time
 # on a copy of its seed corpus (the repository is not changed). Fails when a target reports a
-# crash, a broken check, a leak or an input slower than 10 s; the input is kept under
-# build-fuzz/artifacts/<target>/.
+# crash, a broken check, a leak or an input slower than 5 s; the input is kept under
+# build-fuzz/artifacts/<target>/. Inputs may be as long as 1 MB, and each run starts from a
+# seed of that length as well, so that time growing faster than the input shows as a timeout.
 # Usage: scripts/fuzz.sh [seconds per target, default 20] [target ...]
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -30,7 +31,10 @@ failed=()
 for t in "${targets[@]}"; do
   mkdir -p "$work/$t/corpus" "$work/$t/tmp" "$build/artifacts/$t"
   cp "$top/tests/fuzz/corpus/$t/"* "$work/$t/corpus/"
-  options=(-max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048
+  # A long line of markers and blanks: 1 MB, the longest input the targets get.
+  { printf '12'; head -c 1048000 /dev/zero | tr '\0' 'a'; printf ' bbb \r\n'; } \
+    | head -c 1048576 >"$work/$t/corpus/long_line"
+  options=(-max_total_time="$seconds" -timeout=5 -max_len=1048576 -rss_limit_mb=2048
            -artifact_prefix="$build/artifacts/$t/" -print_final_stats=1)
   # The shortcut writer remembers the names it wrote within the current second; that memory is
   # held on purpose and would send every input through the leak scan.

@@ -39,16 +39,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FUZZ_CHECK(item == referenceItem(content));
   FUZZ_CHECK(content.find(item) != std::string::npos);
 
-  // The same bytes in a file read the same.
+  // The same bytes in a file read the same, up to the reader's cap of 64 KB.
+  constexpr size_t kCap = 64 * 1024;
   const std::string path = tempFolder() + "/user.txt";
   writeAll(path, content);
   const std::optional<std::string> fromFile = kv::files::readFirstItem(path);
-  FUZZ_CHECK(fromFile && *fromFile == item);
+  FUZZ_CHECK(fromFile && *fromFile == kv::files::firstItemOf(content.substr(0, kCap)));
 
   // An unquoted item is stored by writeText and read back unchanged: no stored name is altered.
   const size_t first = content.find_first_not_of(" \t");
   const bool quoted = first != std::string::npos && content[first] == '"';
-  if (!quoted) {
+  if (!quoted && item.size() < kCap) {
     FUZZ_CHECK(kv::files::writeText(path, item));
     FUZZ_CHECK(readAll(path) == item + "\r\n");
     const std::optional<std::string> again = kv::files::readFirstItem(path);
