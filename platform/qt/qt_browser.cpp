@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QPointer>
 #include <QString>
+#include <QTimer>
 #include <QUrl>
 #include <QWebEngineCertificateError>
 #include <QWebEngineCookieStore>
@@ -102,7 +103,11 @@ class QtBrowser : public QtControl<kv::Browser> {
     QObject::connect(page_, &QWebEnginePage::urlChanged, view_, [this](const QUrl& u) {
       if (!u.isEmpty()) url_ = u.toString(QUrl::FullyEncoded).toStdString();
     });
-    QObject::connect(page_, &QWebEnginePage::loadFinished, view_, [this](bool) { loadFinished(); });
+    QObject::connect(page_, &QWebEnginePage::loadStarted, view_, [this] { loading_ = true; });
+    QObject::connect(page_, &QWebEnginePage::loadFinished, view_, [this](bool) {
+      loading_ = false;
+      loadFinished();
+    });
     QObject::connect(page_, &QWebEnginePage::certificateError, view_,
                      [this](const QWebEngineCertificateError& error) {
                        if (!silent_) return;
@@ -141,7 +146,10 @@ class QtBrowser : public QtControl<kv::Browser> {
   void newWindow(QWebEngineNewWindowRequest& request) {
     const std::string address = request.requestedUrl().toString(QUrl::FullyEncoded).toStdString();
     if (!address.empty() && !isLoadableUrl(address)) return;
-    if (!onNewWindow || !popups_.allow(request.isUserInitiated(), LaunchClock::now())) return;
+    if (!onNewWindow) return;
+    const bool allowed = popups_.allow(request.isUserInitiated(), LaunchClock::now());
+    if (popups_.spent()) holdPopups();
+    if (!allowed) return;
     Browser* receiver = nullptr;
     bool cancel = false;
     guarded("new-window", [&] { onNewWindow(receiver, cancel); });
@@ -154,12 +162,14 @@ class QtBrowser : public QtControl<kv::Browser> {
 
   // A navigation this browser begins; false stops it. Only web addresses load, and a receiver
   // reports a bounded number of them per hand-over; the rest are stopped.
-  bool beforeNavigate(const QUrl& url, bool redirect) {
+  bool beforeNavigate(const QUrl& url, bool redirect, bool mainFrame) {
     std::string address = url.toString(QUrl::FullyEncoded).toStdString();
     if (!isLoadableUrl(address)) return false;
-    // A server redirect continues a navigation already reported; an empty document has nothing
-    // to hand over.
-    if (redirect || !onBeforeNavigate || !isLaunchableUrl(address)) return true;
+    if (!onBeforeNavigate) return true;
+    // An empty document has nothing to hand over. A redirect while the page loads (or in a
+    // frame) continues a navigation already reported; one after the load is the page's own.
+    if (!isLaunchableUrl(address)) return true;
+    if (redirect && (loading_ || !mainFrame)) return handOvers_.allowQuiet();
     if (!handOvers_.allow(address, LaunchClock::now())) return false;
     bool cancel = false;
     guarded("before-navigate", [&] { onBeforeNavigate(address, cancel); });
@@ -193,8 +203,22 @@ class QtBrowser : public QtControl<kv::Browser> {
   std::string url_;
   std::shared_ptr<Document> doc_;
   quint64 serial_ = 0;
+  // While the page's own new windows are spent, the engine refuses them itself, before it makes
+  // anything for them; it takes them again when the next one is due.
+  void holdPopups() {
+    if (popupsHeld_ || !page_) return;
+    popupsHeld_ = true;
+    page_->settings()->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
+    QTimer::singleShot(PopupLimit::kRefill, page_, [this] {
+      popupsHeld_ = false;
+      page_->settings()->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, true);
+    });
+  }
+
   PopupLimit popups_;
   HandOverLimit handOvers_;
+  bool popupsHeld_ = false;
+  bool loading_ = false;
 };
 
 // New windows come through the request signal, which tells whether the user asked for them.
@@ -204,8 +228,8 @@ BrowserPage::BrowserPage(QtBrowser& owner, QObject* parent)
           [this](QWebEngineNewWindowRequest& request) { owner_.newWindow(request); });
 }
 
-bool BrowserPage::acceptNavigationRequest(const QUrl& url, NavigationType type, bool) {
-  return owner_.beforeNavigate(url, type == NavigationTypeRedirect);
+bool BrowserPage::acceptNavigationRequest(const QUrl& url, NavigationType type, bool mainFrame) {
+  return owner_.beforeNavigate(url, type == NavigationTypeRedirect, mainFrame);
 }
 
 void BrowserPage::javaScriptAlert(const QUrl& origin, const QString& msg) {

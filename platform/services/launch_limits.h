@@ -20,6 +20,8 @@ class PopupLimit {
   static constexpr std::chrono::seconds kRefill{60};
 
   bool allow(bool userInitiated, LaunchClock::time_point now);
+  // No request of the page's own would pass now.
+  bool spent() const { return tokens_ == 0; }
 
  private:
   int tokens_ = kBurst;
@@ -29,16 +31,23 @@ class PopupLimit {
 
 // The navigations of one receiver handed to the default browser: at most kPerHandOver after each
 // hand-over (the page, its frames, its own navigations), and no address again within kRepeat.
+// Continuations that are not handed over (server redirects) pass kQuietPerHandOver times.
 class HandOverLimit {
  public:
   static constexpr int kPerHandOver = 5;
+  static constexpr int kQuietPerHandOver = 20;
   static constexpr std::chrono::seconds kRepeat{5};
 
-  void handedOver() { left_ = kPerHandOver; }
+  void handedOver() {
+    left_ = kPerHandOver;
+    quietLeft_ = kQuietPerHandOver;
+  }
   bool allow(const std::string& url, LaunchClock::time_point now);
+  bool allowQuiet() { return quietLeft_ > 0 && quietLeft_-- > 0; }
 
  private:
   int left_ = 0;
+  int quietLeft_ = 0;
   std::deque<std::pair<std::string, LaunchClock::time_point>> recent_;  // within kRepeat
 };
 

@@ -35,6 +35,9 @@ TEST(HostileLimits, ReceiverHandsOverAFewNavigationsEach) {
   EXPECT_FALSE(limit.allow("http://f/0", t0 + seconds(4)));
   EXPECT_TRUE(limit.allow("http://f/0", t0 + seconds(5)));
   EXPECT_TRUE(limit.allow("http://x/", t0 + seconds(5)));
+  passed = 0;
+  for (int i = 0; i < 100; ++i) passed += limit.allowQuiet();  // redirects, not handed over
+  EXPECT_EQ(passed, kv::HandOverLimit::kQuietPerHandOver);
 
   for (const char* url : {"http://a", "HTTPS://a", "ftp://a", "about:blank", "about:srcdoc"})
     EXPECT_TRUE(kv::isLoadableUrl(url)) << url;

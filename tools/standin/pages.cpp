@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cctype>
+#include <cstdlib>
 #include <optional>
 #include <sstream>
 
@@ -195,7 +196,48 @@ std::string itemName(int n) {
   return "商品 " + std::to_string(n);
 }
 
+// A member site under hostile control (hosts "hostile.*"): on load the own-site search page opens
+// 1,000 windows and holds links to other schemes at fixed places (each 300 x 50 pixels, one under
+// the other from the top left: smb:, mailto:, foo:, then a web page); the Taobao page opens one
+// window that re-navigates itself every 100 ms; the Tmall page one that holds 200 frames.
+std::optional<Reply> hostileSite(const Request& r, const std::string& p, const std::string& base) {
+  auto openOnLoad = [](const std::string& script, const std::string& body = {}) {
+    return html(
+        "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><style>body{margin:0}"
+        "a{position:absolute;left:0;width:300px;height:50px;display:block;"
+        "background:#eee}</style></head><body>" +
+        body + "<script>window.onload = function () {" + script + "};</script></body></html>");
+  };
+  if (p == "/app.php/index/ss_kelvora") {
+    return openOnLoad(
+        "for (var i = 0; i < 1000; i++) window.open('http://storm.example/' + i);",
+        "<a id=\"smb\" style=\"top:0\" href=\"smb://evil.example/share/payload.desktop\" "
+        "target=\"_blank\">smb</a><a id=\"mailto\" style=\"top:60px\" "
+        "href=\"mailto:victim@evil.example\">mailto</a><a id=\"foo\" style=\"top:120px\" "
+        "href=\"foo:bar\">foo</a><a id=\"web\" style=\"top:180px\" href=\"" +
+            base + "/item/7\" target=\"_blank\">web</a>");
+  }
+  if (p == "/app.php/index/ss_taobao") return openOnLoad("window.open('/hostile/renavigate?0');");
+  if (p == "/app.php/index/ss_tianmao") return openOnLoad("window.open('/hostile/frames');");
+  if (p == "/hostile/renavigate") {
+    const int n = std::atoi(r.query.c_str());
+    return openOnLoad("setTimeout(function () { location.replace('/hostile/renavigate?" +
+                      std::to_string(n + 1) + "'); }, 100);");
+  }
+  if (p == "/hostile/frames") {
+    std::string frames;
+    for (int i = 0; i < 200; ++i)
+      frames += "<iframe src=\"/hostile/frame?" + std::to_string(i) + "\"></iframe>";
+    return html("<!DOCTYPE html><html><body>" + frames + "</body></html>");
+  }
+  if (p == "/hostile/frame") return html("<!DOCTYPE html><html><body>frame</body></html>");
+  return std::nullopt;
+}
+
 std::optional<Reply> memberSite(const Request& r, const std::string& p, const std::string& base) {
+  if (startsWith(r.host, "hostile.")) {
+    if (auto hostile = hostileSite(r, p, base)) return hostile;
+  }
   for (const Search& s : kSearches) {
     if (p == std::string("/app.php/index/") + s.key) return html(searchPage(s, base, r.query));
   }
