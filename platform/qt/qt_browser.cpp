@@ -195,14 +195,6 @@ class QtBrowser : public QtControl<kv::Browser> {
     if (onDownloadComplete) guarded("download-complete", [&] { onDownloadComplete(); });
   }
 
-  QWidget* widget() const override { return view_; }
-
-  QPointer<QWebEngineView> view_;
-  QPointer<BrowserPage> page_;
-  bool silent_ = false;
-  std::string url_;
-  std::shared_ptr<Document> doc_;
-  quint64 serial_ = 0;
   // While the page's own new windows are spent, the engine refuses them itself, before it makes
   // anything for them; it takes them again when the next one is due.
   void holdPopups() {
@@ -215,6 +207,14 @@ class QtBrowser : public QtControl<kv::Browser> {
     });
   }
 
+  QWidget* widget() const override { return view_; }
+
+  QPointer<QWebEngineView> view_;
+  QPointer<BrowserPage> page_;
+  bool silent_ = false;
+  std::string url_;
+  std::shared_ptr<Document> doc_;
+  quint64 serial_ = 0;
   PopupLimit popups_;
   HandOverLimit handOvers_;
   bool popupsHeld_ = false;
