@@ -71,6 +71,11 @@ std::string privateFolder() {
   const std::string cache = base + "/.cache", folder = cache + "/kelvora";
   ::mkdir(cache.c_str(), 0700);
   ::mkdir(folder.c_str(), 0700);
+  // A folder of ours that others may write is made private again.
+  int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  struct stat st {};
+  if (fd >= 0 && ::fstat(fd, &st) == 0 && st.st_uid == ::getuid()) ::fchmod(fd, 0700);
+  if (fd >= 0) ::close(fd);
   return isPrivateFolder(folder) ? folder : std::string();
 }
 
