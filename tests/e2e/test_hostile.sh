@@ -99,6 +99,9 @@ sleep 2
 [ "$(launched /item/7)" = 1 ] || fail "A: the web link was launched $(launched /item/7) times"
 grep -E 'smb:|mailto:|foo:' "$KELVORA_URL_LOG" && fail "A: another scheme reached \$BROWSER"
 [ -s "$E2E_DIR/desktop-opened.txt" ] && fail "A: the desktop opener ran: $(cat "$E2E_DIR/desktop-opened.txt")"
+shortcuts=$(find "$E2E_PROG/temp" -name '*.url' | wc -l)
+((shortcuts <= 20)) || fail "A: $shortcuts shortcut files"
+grep -lE 'smb:|mailto:|foo:' "$E2E_PROG/temp"/*.url && fail "A: a shortcut file holds another scheme"
 (($(rss_mb "$E2E_CLIENT") < 400)) || fail "A: $(rss_mb "$E2E_CLIENT") MB resident"
 window_visible '^Form12$' || fail "A: the bar went away"
 e2e_screenshot hostile-pages
