@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -83,6 +84,24 @@ std::vector<std::string> AppFixture::pictureLoads(size_t from) const {
 bool AppFixture::visible(const std::string& form) const {
   auto* w = gui.window(form);
   return w && w->isVisible();
+}
+
+std::vector<std::string> AppFixture::shown() const {
+  std::vector<std::string> out;
+  for (int i = 1; i <= 12; ++i)
+    if (visible("Form" + std::to_string(i))) out.push_back("Form" + std::to_string(i));
+  return out;
+}
+
+size_t AppFixture::logIndex(const std::string& entry, size_t from) const {
+  auto it = std::find(gui.log.begin() + std::min(from, gui.log.size()), gui.log.end(), entry);
+  return static_cast<size_t>(it - gui.log.begin());
+}
+
+void AppFixture::click(const std::string& form, const std::string& control) {
+  auto* p = gui.picture(form, control);
+  ASSERT_NE(p, nullptr) << form << "." << control;
+  p->click();
 }
 
 }  // namespace kv::test

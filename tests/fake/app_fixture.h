@@ -24,6 +24,13 @@ inline constexpr const char* kNav = "/app.php/index/nav";
 inline constexpr const char* kSignIn = "/app.php/index/index";
 inline constexpr const char* kIncome = "/app.php/index/lirun";
 
+// The messages the tests expect, stated once.
+inline constexpr const char* kServerError = "错误：连接服务器错误，请稍后再试。";
+inline constexpr const char* kSignInNoReply = "连接服务器失败！";
+inline constexpr const char* kSaveFailed = "无法保存登录信息，请检查程序文件夹是否可写。";
+inline constexpr const char* kSignOutFailed = "无法保存注销状态，请检查程序文件夹是否可写。";
+inline constexpr const char* kQueryFailed = "服务器连接失败，请稍后再试。";
+
 class AppFixture : public ::testing::Test {
  protected:
   AppFixture();
@@ -45,8 +52,12 @@ class AppFixture : public ::testing::Test {
 
   // Picture loads logged since `from` (an index into gui.log), as "Owner.Control path".
   std::vector<std::string> pictureLoads(size_t from = 0) const;
-  // Which of the named windows are loaded / visible.
+  // Whether the window is loaded and visible; the visible ones of Form1 .. Form12.
   bool visible(const std::string& form) const;
+  std::vector<std::string> shown() const;
+  // The index in gui.log of the first `entry` at or after `from`; gui.log.size() when none.
+  size_t logIndex(const std::string& entry, size_t from = 0) const;
+  void click(const std::string& form, const std::string& control);
 
   fake::FakeGui gui;
   fake::FakeOs os;

@@ -141,6 +141,12 @@ void FakeWindow::setClientSize(double w, double h) {
   if (changed && shownOnce_ && onResize) onResize();
 }
 
+void FakeWindow::move(double left, double top) {
+  left_ = left;
+  top_ = top;
+  gui_.log.push_back("move " + name);
+}
+
 void FakeWindow::show() {
   gui_.log.push_back("show " + name);
   visible_ = true;

@@ -144,8 +144,8 @@ class FakeWindow : public Window {
   double top() const override { return top_; }
   double width() const override { return width_; }
   double height() const override { return height_; }
-  void setLeft(double v) override { left_ = v; }
-  void setTop(double v) override { top_ = v; }
+  void setLeft(double v) override { move(v, top_); }
+  void setTop(double v) override { move(left_, v); }
   void show() override;
   void hide() override;
   bool isVisible() const override { return visible_; }
@@ -162,6 +162,7 @@ class FakeWindow : public Window {
 
   std::string name;
   bool frameless() const { return frameless_; }
+  void move(double left, double top);
   std::string icon() const { return icon_; }
 
  private:
@@ -223,9 +224,9 @@ class FakeGui : public Gui {
   ScreenInfo screenInfo;
   std::deque<MsgResult> answers;  // answers for the next message boxes; Ok when empty
   std::vector<MessageBoxRecord> boxes;
-  // Ordered record of what happened: "show Form1", "hide Form4", "load Form7", "unload Form7"
-  // are added by the tests' App observer; the fake adds "show X", "hide X", "picture
-  // Form12.Image1 img\\dl0.jpg", "picture-failed ...", "navigate Form4.WebBrowser1 <url>".
+  // Ordered record of what happened: "show X", "hide X", "move X" (a window placed),
+  // "picture Form12.Image1 img\\dl0.jpg", "picture-failed ...", "navigate Form4.WebBrowser1 <url>",
+  // "box <text>", "tray-add", "focus X", "end".
   std::vector<std::string> log;
   bool ended = false;
   int endCode = 0;
