@@ -1,5 +1,6 @@
 // The sign-in window against the fake GUI and the stand-in platform: box checks, escaping, the
-// lock-out countdown, the stored sign-in and the reload of the windows.
+// lock-out countdown, the stored sign-in and the reload of the windows. (Replies of every kind
+// and sign-ins that cannot be stored are in test_faults.cpp.)
 #include <algorithm>
 #include <filesystem>
 #include <functional>
@@ -122,8 +123,8 @@ TEST_F(SignInTest, FailuresLeaveTheButtonEnabledWhileTheLineCountsARefusalStopsI
             (Names{
                 "网站未生成完毕，请到Tessaro网页版-会员中心-生成网站，并且等待网站生成完毕"
                 "后登录才能获得返现！",
-                "连接服务器失败！",
-                "连接服务器失败！",
+                kSignInNoReply,
+                kSignInNoReply,
             }));
   EXPECT_TRUE(image("Image3").isEnabled());
   EXPECT_EQ(box("Text3").text(), "");
@@ -228,29 +229,6 @@ TEST_F(SignInTest, SuccessStoresTheSignInAndReloadsTheWindowsInOrder) {
   EXPECT_TRUE(timer().isEnabled());
   tick();
   EXPECT_EQ(box("Text3").text(), tickText(9));
-}
-
-TEST_F(SignInTest, AnyReplyOtherThanZeroOrOneIsASuccess) {
-  signIn("abc", "pw", {200, "2"});
-  EXPECT_EQ(readData("dl.txt"), " 1 \r\n");
-  EXPECT_FALSE(visible("Form8"));
-  EXPECT_TRUE(newBoxes().empty());
-}
-
-TEST_F(SignInTest, UnwritableSignInFilesKeepTheClientSignedOut) {
-  const std::string flag = app->m.gLoginFlag;
-  for (bool noFolder : {false, true}) {
-    if (noFolder)
-      removeDataFolder();
-    else  // user.txt cannot be replaced when a folder stands in its place
-      std::filesystem::create_directory(path("paz/l/s/r/user.txt"));
-    signIn("abc", "pw", {200, "http://shop.member.example/?lsr=777"});
-    EXPECT_EQ(newBoxes().back(), kSaveFailed);
-    EXPECT_EQ(app->m.gLoginFlag, flag);
-    EXPECT_TRUE(visible("Form8"));
-    EXPECT_TRUE(services.requests(hosts::kPlatform, kIncome).empty());
-  }
-  EXPECT_EQ(newBoxes().size(), 2u);
 }
 
 TEST_F(SignInTest, MaskedPasswordLinksToThePlatformAndCloseOnlyHides) {
