@@ -143,42 +143,6 @@ TEST_F(SignInTest, FailuresLeaveTheButtonEnabledWhileTheLineCountsARefusalStopsI
   EXPECT_EQ(box("Text3").text(), "");
 }
 
-// A message box during which the countdown ticks to its end, as a real event loop allows.
-class TickingGui : public fake::FakeGui {
- public:
-  std::function<void()> beforeNextBox;
-  MsgResult messageBox(const std::string& text, const std::string& title,
-                       MsgButtons buttons) override {
-    if (auto f = std::move(beforeNextBox)) {
-      beforeNextBox = nullptr;
-      f();
-    }
-    return FakeGui::messageBox(text, title, buttons);
-  }
-};
-
-TEST_F(SignInTest, RefusalAfterTheCountdownEndedStartsItAgain) {
-  TickingGui tg;
-  App other(tg, os);
-  ASSERT_TRUE(tg.dispatch([&] { other.start(); }));
-  ASSERT_TRUE(tg.dispatch([&] { other.form8().Show(); }));
-  auto* timer = tg.timer("Form8", "Timer1");
-  tg.beforeNextBox = [&] {
-    for (int i = 0; i < 11; ++i) timer->tick();
-  };
-  services.queueReply(hosts::kPlatform, kSignIn, {200, "0"});
-  tg.textBox("Form8", "Text1")->setText("abc");
-  tg.textBox("Form8", "Text2")->setText("pw");
-  tg.picture("Form8", "Image3")->click();
-
-  auto* button = tg.picture("Form8", "Image3");
-  EXPECT_FALSE(button->isEnabled());
-  EXPECT_EQ(tg.textBox("Form8", "Text3")->text(), lockText(5));
-  ASSERT_TRUE(timer->isEnabled());
-  for (int i = 0; i < 6; ++i) timer->tick();
-  EXPECT_TRUE(button->isEnabled());
-}
-
 TEST_F(SignInTest, SuccessStoresTheSignInAndReloadsTheWindowsInOrder) {
   const std::string oldLsr = app->m.gLsr;
   const std::string siteText = "http://shop.member.example/?lsr=777";
