@@ -74,13 +74,6 @@ void AppFixture::removeDataFolder() {
   fs::remove_all(folder + "/paz");
 }
 
-std::vector<std::string> AppFixture::pictureLoads(size_t from) const {
-  std::vector<std::string> out;
-  for (size_t i = from; i < gui.log.size(); ++i)
-    if (gui.log[i].rfind("picture ", 0) == 0) out.push_back(gui.log[i].substr(8));
-  return out;
-}
-
 bool AppFixture::visible(const std::string& form) const {
   auto* w = gui.window(form);
   return w && w->isVisible();

@@ -50,8 +50,6 @@ class AppFixture : public ::testing::Test {
   void removeDataFolder();
   std::string path(const std::string& relative) const { return folder + "/" + relative; }
 
-  // Picture loads logged since `from` (an index into gui.log), as "Owner.Control path".
-  std::vector<std::string> pictureLoads(size_t from = 0) const;
   // Whether the window is loaded and visible; the visible ones of Form1 .. Form12.
   bool visible(const std::string& form) const;
   std::vector<std::string> shown() const;

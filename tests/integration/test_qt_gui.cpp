@@ -378,16 +378,6 @@ TEST_F(QtGuiTest, MessageBoxesShowNoIconAndAnswer) {
   EXPECT_EQ(kv::qt::messageBoxText(lines).count(QLatin1Char('\n')), 39);
 }
 
-TEST_F(QtGuiTest, ScreenMeasuresFollowThePrimaryScreen) {
-  QScreen* s = QGuiApplication::primaryScreen();
-  kv::ScreenInfo info = gui.screen();
-  const double tpp = 1440.0 / s->logicalDotsPerInchX();
-  EXPECT_FLOAT_EQ(info.twipsPerPixelX, static_cast<float>(tpp));
-  EXPECT_DOUBLE_EQ(info.widthTwips, s->geometry().width() * tpp);
-  EXPECT_DOUBLE_EQ(info.heightTwips, s->geometry().height() * tpp);
-  EXPECT_EQ(info.workAreaBottomPx, s->availableGeometry().bottom() + 1);
-}
-
 // The process ends at once with its code: what was printed is flushed, no exit handler runs.
 TEST_F(QtGuiTest, EndProcessStopsAtOnce) {
   int fds[2];
