@@ -55,6 +55,25 @@ bool AppFixture::startApp() {
   return gui.dispatch([&] { app->start(); });
 }
 
+bool AppFixture::restart(bool start) {
+  app.reset();
+  gui.runPosted();
+  gui.ended = false;
+  gui.boxes.clear();
+  gui.log.clear();
+  gui.answers.clear();
+  os.launched.clear();
+  services.clearRequests();
+  app = std::make_unique<App>(gui, os);
+  return !start || startApp();
+}
+
+void AppFixture::signIn(const std::string& account, const std::string& password) {
+  gui.textBox("Form8", "Text1")->setText(account);
+  gui.textBox("Form8", "Text2")->setText(password);
+  click("Form8", "Image3");
+}
+
 void AppFixture::writeData(const std::string& name, const std::string& bytes) {
   std::ofstream(folder + "/paz/l/s/r/" + name, std::ios::binary) << bytes;
 }

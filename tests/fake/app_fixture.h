@@ -15,6 +15,8 @@
 
 namespace kv::test {
 
+using Names = std::vector<std::string>;
+
 // The paths of the seven requests.
 inline constexpr const char* kWang = "/app.php/index/wang";
 inline constexpr const char* kCheck = "/app.php/index/wang_yu";
@@ -40,8 +42,16 @@ class AppFixture : public ::testing::Test {
   // Starts the program: loads Form1 (the start-up road) as the platform would. False when the
   // process ended.
   bool startApp();
+  // A new App on a clean fake (boxes, log, answers, launches and requests forgotten), then the
+  // start unless `start` is false. False when the process ended.
+  bool restart(bool start = true);
   // Runs a handler as the event dispatcher would; false when the process ended.
   bool run(const std::function<void()>& action) { return gui.dispatch(action); }
+  size_t count(const char* host, const std::string& path) const {
+    return services.requests(host, path).size();
+  }
+  // Types into the sign-in window's boxes and clicks its button.
+  void signIn(const std::string& account, const std::string& password);
 
   // Data files: whole bytes; nullopt-like empty result with exists() for missing files.
   void writeData(const std::string& name, const std::string& bytes);

@@ -14,8 +14,6 @@
 namespace kv::test {
 namespace {
 
-using Names = std::vector<std::string>;
-
 using standin::Reply;
 
 std::string lockText(int n) {
@@ -41,12 +39,10 @@ class SignInTest : public AppFixture {
     for (int i = 0; i < times; ++i) timer().tick();
   }
 
-  // Types into the two boxes and clicks the sign-in button with `reply` queued.
+  // Signs in with `reply` queued.
   void signIn(const std::string& account, const std::string& password, Reply reply) {
     services.queueReply(hosts::kPlatform, kSignIn, reply);
-    box("Text1").setText(account);
-    box("Text2").setText(password);
-    image("Image3").click();
+    AppFixture::signIn(account, password);
   }
 
   Names newBoxes() const {

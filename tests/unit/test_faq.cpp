@@ -11,8 +11,6 @@
 namespace kv::test {
 namespace {
 
-using Names = std::vector<std::string>;
-
 struct Tab {
   const char *plain, *selected, *page;
 };

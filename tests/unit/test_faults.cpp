@@ -125,9 +125,6 @@ class FaultTest : public AppFixture {
   void product(const std::string& path, Reply r) {
     services.setReply(hosts::kProduct, path, std::move(r));
   }
-  size_t count(const char* host, const char* path) const {
-    return services.requests(host, path).size();
-  }
 
   // A data folder holding the given files (nullopt: absent) and a fresh process: a new App on a
   // clean fake, the request log emptied. Returns the data folder's bytes.
@@ -138,15 +135,7 @@ class FaultTest : public AppFixture {
     if (appUrl) writeData("app_url.txt", *appUrl);
     if (dl) writeData("dl.txt", *dl);
     if (user) writeData("user.txt", *user);
-    app.reset();
-    gui.runPosted();
-    gui.ended = false;
-    gui.boxes.clear();
-    gui.log.clear();
-    gui.answers.clear();
-    os.launched.clear();
-    services.clearRequests();
-    app = std::make_unique<App>(gui, os);
+    restart(false);
     return tree();
   }
 
@@ -192,11 +181,6 @@ class FaultTest : public AppFixture {
   bool boxThenHide(const std::string& message, const std::string& form) const {
     auto at = std::search_n(gui.log.begin(), gui.log.end(), 1, "box " + message);
     return at != gui.log.end() && at + 1 != gui.log.end() && at[1] == "hide " + form;
-  }
-  void signIn(const std::string& account, const std::string& password) {
-    gui.textBox("Form8", "Text1")->setText(account);
-    gui.textBox("Form8", "Text2")->setText(password);
-    click("Form8", "Image3");
   }
 };
 

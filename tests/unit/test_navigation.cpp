@@ -13,8 +13,6 @@
 namespace kv::test {
 namespace {
 
-using Names = std::vector<std::string>;
-
 // Each tab's picture in the home view and when selected (the account tab's for signed out).
 const std::map<std::string, std::pair<std::string, std::string>> kTabs = {
     {"Image1", {"img\\nav_taobao2.jpg", "img\\nav_taobao.jpg"}},

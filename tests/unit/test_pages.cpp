@@ -10,8 +10,6 @@
 namespace kv::test {
 namespace {
 
-using Names = std::vector<std::string>;
-
 struct PageCase {
   FormId id;
   const char* name;

@@ -9,8 +9,6 @@
 namespace kv::test {
 namespace {
 
-using Names = std::vector<std::string>;
-
 namespace fs = std::filesystem;
 using standin::Reply;
 
@@ -31,17 +29,7 @@ class StartupTest : public AppFixture {
     r.refuse = true;
     services.setReply(hosts::kProduct, path, r);
   }
-  size_t count(const std::string& path) const {
-    return services.requests(hosts::kProduct, path).size();
-  }
-  // A fresh start of a new App, with the boxes, the end and the requests seen so far forgotten.
-  bool restart() {
-    gui.ended = false;
-    gui.boxes.clear();
-    services.clearRequests();
-    app = std::make_unique<App>(gui, os);
-    return startApp();
-  }
+  size_t count(const std::string& path) const { return AppFixture::count(hosts::kProduct, path); }
   bool endedWith(const std::string& message) const {
     return gui.ended && !gui.boxes.empty() && gui.boxes.back().text == message;
   }
@@ -149,9 +137,9 @@ TEST_F(StartupTest, UpdateCheck) {
   for (std::string answer : {"2", "有新版本 2.2，是否下载？", ""}) {
     SCOPED_TRACE(answer);
     reply(kUp, 200, answer);
+    ASSERT_TRUE(restart(false));
     gui.answers.push_back(MsgResult::Cancel);
-    gui.log.clear();
-    ASSERT_TRUE(restart());
+    ASSERT_TRUE(startApp());
     ASSERT_EQ(gui.boxes.size(), 1u);
     EXPECT_EQ(gui.boxes[0].text, answer);
     EXPECT_EQ(gui.boxes[0].title, "发现新版本");
@@ -162,8 +150,9 @@ TEST_F(StartupTest, UpdateCheck) {
 
   // OK opens the download address and ends.
   reply(kUp, 200, "2");
+  ASSERT_TRUE(restart(false));
   gui.answers.push_back(MsgResult::Ok);
-  EXPECT_FALSE(restart());
+  EXPECT_FALSE(startApp());
   EXPECT_EQ(os.launched, Names{"http://dl.example/setup.exe"});
   EXPECT_TRUE(fs::exists(path("temp/20240303140509.url")));
 }
