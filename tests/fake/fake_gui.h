@@ -207,19 +207,12 @@ class FakeGui : public Gui {
   bool dispatch(const std::function<void()>& action);
 
   // Live objects by window and control name ("Form12", "Image1"); nullptr when absent.
-  FakeWindow* window(const std::string& name) const { return find<FakeWindow>("." + name); }
-  FakePicture* picture(const std::string& o, const std::string& n) const {
-    return find<FakePicture>(o + "." + n);
-  }
-  FakeTextBox* textBox(const std::string& o, const std::string& n) const {
-    return find<FakeTextBox>(o + "." + n);
-  }
-  FakeTimer* timer(const std::string& o, const std::string& n) const {
-    return find<FakeTimer>(o + "." + n);
-  }
-  FakeBrowser* browser(const std::string& o, const std::string& n) const {
-    return find<FakeBrowser>(o + "." + n);
-  }
+  using S = std::string;
+  FakeWindow* window(const S& name) const { return find<FakeWindow>("", name); }
+  FakePicture* picture(const S& o, const S& n) const { return find<FakePicture>(o, n); }
+  FakeTextBox* textBox(const S& o, const S& n) const { return find<FakeTextBox>(o, n); }
+  FakeTimer* timer(const S& o, const S& n) const { return find<FakeTimer>(o, n); }
+  FakeBrowser* browser(const S& o, const S& n) const { return find<FakeBrowser>(o, n); }
 
   ScreenInfo screenInfo;
   std::deque<MsgResult> answers;  // answers for the next message boxes; Ok when empty
@@ -235,8 +228,8 @@ class FakeGui : public Gui {
 
  private:
   template <class T>
-  T* find(const std::string& key) const {
-    auto it = live.find(key);
+  T* find(const std::string& owner, const std::string& name) const {
+    auto it = live.find(owner + "." + name);
     return it == live.end() ? nullptr : dynamic_cast<T*>(it->second);
   }
   std::vector<std::function<void()>> posted_;
