@@ -158,6 +158,10 @@ std::unique_ptr<Window> FakeGui::createWindow(const std::string& name) {
 
 MsgResult FakeGui::messageBox(const std::string& text, const std::string& title,
                               MsgButtons buttons) {
+  if (auto during = std::move(whileNextBox)) {
+    whileNextBox = nullptr;
+    during();
+  }
   boxes.push_back({text, title, buttons});
   log.push_back("box " + text);
   MsgResult r = MsgResult::Ok;

@@ -215,7 +215,8 @@ class FakeGui : public Gui {
   FakeBrowser* browser(const S& o, const S& n) const { return find<FakeBrowser>(o, n); }
 
   ScreenInfo screenInfo;
-  std::deque<MsgResult> answers;  // answers for the next message boxes; Ok when empty
+  std::deque<MsgResult> answers;       // answers for the next message boxes; Ok when empty
+  std::function<void()> whileNextBox;  // runs while the next box is open, as its event loop would
   std::vector<MessageBoxRecord> boxes;
   // Ordered record of what happened: "show X", "hide X", "move X" (a window placed),
   // "picture Form12.Image1 img\\dl0.jpg", "picture-failed ...", "navigate Form4.WebBrowser1 <url>",

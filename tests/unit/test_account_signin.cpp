@@ -139,6 +139,16 @@ TEST_F(SignInTest, FailuresLeaveTheButtonEnabledWhileTheLineCountsARefusalStopsI
   EXPECT_EQ(box("Text3").text(), "");
 }
 
+// The countdown may end while the refusal's message is open: it starts again.
+TEST_F(SignInTest, RefusalAfterTheCountdownEndedStartsItAgain) {
+  gui.whileNextBox = [&] { tick(11); };
+  signIn("abc", "pw", {200, "0"});
+  EXPECT_FALSE(image("Image3").isEnabled());
+  EXPECT_EQ(box("Text3").text(), lockText(5));
+  tick(6);
+  EXPECT_TRUE(image("Image3").isEnabled());
+}
+
 TEST_F(SignInTest, SuccessStoresTheSignInAndReloadsTheWindowsInOrder) {
   const std::string oldLsr = app->m.gLsr;
   const std::string siteText = "http://shop.member.example/?lsr=777";
