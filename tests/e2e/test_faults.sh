@@ -41,8 +41,8 @@ wait_for 60 home_view || fail "no home view after the site check"
 wait_startup_done 30 || fail "the start-up did not finish"
 product_paths | grep -q ' /app.php/index/wang$' && fail "the stored address was rejected: $(product_paths)"
 [ "$(cat "$data/app_url.txt")" = "${stored%$'\n'}" ] || fail "app_url.txt changed: $(cat -A "$data/app_url.txt")"
-standin_requests | grep -q $'\tkept.member.example\t/APP.PHP/index/ss_taobao\tlsr=4242' ||
-  fail "the search pages are not on the kept site"
+kept_site_page() { standin_requests | grep -q $'\tkept.member.example\t/APP.PHP/index/ss_taobao\tlsr=4242'; }
+wait_for 30 kept_site_page || fail "the search pages are not on the kept site"
 
 # 3. The Taobao panel's click: the selected tab's picture is read from a pipe that delivers
 #    nothing until this script writes it. While the client waits on it, the search page (wider
