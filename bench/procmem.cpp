@@ -74,14 +74,14 @@ std::vector<pid_t> sessionMembers(pid_t sid) {
   return out;
 }
 
-long pssKb(pid_t pid) {
+long pssKb(pid_t pid, const char* field) {
   std::ifstream in("/proc/" + std::to_string(pid) + "/smaps_rollup");
   std::string key;
   long value = 0;
   std::string line;
   while (std::getline(in, line)) {
     std::istringstream fields(line);
-    if (fields >> key >> value && key == "Pss:") return value;
+    if (fields >> key >> value && key == field) return value;
   }
   return 0;
 }
@@ -111,6 +111,7 @@ TreeMemory treeMemory(pid_t root, pid_t sid) {
     long kb = pssKb(p);
     if (kb <= 0) continue;
     m.pssKb += kb;
+    m.anonKb += pssKb(p, "Pss_Anon:");
     ++m.processes;
     if (isRenderer(p)) ++m.renderers;
   }

@@ -15,8 +15,8 @@ std::vector<pid_t> descendants(pid_t root);
 // Every process of session `sid`, whichever its parent now (a double fork leaves the session).
 std::vector<pid_t> sessionMembers(pid_t sid);
 
-// PSS in kB from /proc/<pid>/smaps_rollup; 0 when the process is gone.
-long pssKb(pid_t pid);
+// PSS in kB from /proc/<pid>/smaps_rollup (or another of its fields); 0 when the process is gone.
+long pssKb(pid_t pid, const char* field = "Pss:");
 
 // The command line, arguments separated by blanks.
 std::string commandLine(pid_t pid);
@@ -27,6 +27,9 @@ bool isRenderer(pid_t pid);
 
 struct TreeMemory {
   long pssKb = 0;
+  // The PSS of anonymous memory: shared only within the process's own family of forks, so that
+  // other programs mapping the same libraries do not change it.
+  long anonKb = 0;
   int processes = 0;
   int renderers = 0;
 };

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -54,6 +55,25 @@ bool AppFixture::startApp() {
   return gui.dispatch([&] { app->start(); });
 }
 
+bool AppFixture::restart(bool start) {
+  app.reset();
+  gui.runPosted();
+  gui.ended = false;
+  gui.boxes.clear();
+  gui.log.clear();
+  gui.answers.clear();
+  os.launched.clear();
+  services.clearRequests();
+  app = std::make_unique<App>(gui, os);
+  return !start || startApp();
+}
+
+void AppFixture::signIn(const std::string& account, const std::string& password) {
+  gui.textBox("Form8", "Text1")->setText(account);
+  gui.textBox("Form8", "Text2")->setText(password);
+  click("Form8", "Image3");
+}
+
 void AppFixture::writeData(const std::string& name, const std::string& bytes) {
   std::ofstream(folder + "/paz/l/s/r/" + name, std::ios::binary) << bytes;
 }
@@ -73,16 +93,27 @@ void AppFixture::removeDataFolder() {
   fs::remove_all(folder + "/paz");
 }
 
-std::vector<std::string> AppFixture::pictureLoads(size_t from) const {
-  std::vector<std::string> out;
-  for (size_t i = from; i < gui.log.size(); ++i)
-    if (gui.log[i].rfind("picture ", 0) == 0) out.push_back(gui.log[i].substr(8));
-  return out;
-}
-
 bool AppFixture::visible(const std::string& form) const {
   auto* w = gui.window(form);
   return w && w->isVisible();
+}
+
+std::vector<std::string> AppFixture::shown() const {
+  std::vector<std::string> out;
+  for (int i = 1; i <= 12; ++i)
+    if (visible("Form" + std::to_string(i))) out.push_back("Form" + std::to_string(i));
+  return out;
+}
+
+size_t AppFixture::logIndex(const std::string& entry, size_t from) const {
+  auto it = std::find(gui.log.begin() + std::min(from, gui.log.size()), gui.log.end(), entry);
+  return static_cast<size_t>(it - gui.log.begin());
+}
+
+void AppFixture::click(const std::string& form, const std::string& control) {
+  auto* p = gui.picture(form, control);
+  ASSERT_NE(p, nullptr) << form << "." << control;
+  p->click();
 }
 
 }  // namespace kv::test

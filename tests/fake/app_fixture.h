@@ -15,6 +15,8 @@
 
 namespace kv::test {
 
+using Names = std::vector<std::string>;
+
 // The paths of the seven requests.
 inline constexpr const char* kWang = "/app.php/index/wang";
 inline constexpr const char* kCheck = "/app.php/index/wang_yu";
@@ -23,6 +25,13 @@ inline constexpr const char* kUpUrl = "/app.php/index/up_url";
 inline constexpr const char* kNav = "/app.php/index/nav";
 inline constexpr const char* kSignIn = "/app.php/index/index";
 inline constexpr const char* kIncome = "/app.php/index/lirun";
+
+// The messages the tests expect, stated once.
+inline constexpr const char* kServerError = "错误：连接服务器错误，请稍后再试。";
+inline constexpr const char* kSignInNoReply = "连接服务器失败！";
+inline constexpr const char* kSaveFailed = "无法保存登录信息，请检查程序文件夹是否可写。";
+inline constexpr const char* kSignOutFailed = "无法保存注销状态，请检查程序文件夹是否可写。";
+inline constexpr const char* kQueryFailed = "服务器连接失败，请稍后再试。";
 
 class AppFixture : public ::testing::Test {
  protected:
@@ -33,8 +42,16 @@ class AppFixture : public ::testing::Test {
   // Starts the program: loads Form1 (the start-up road) as the platform would. False when the
   // process ended.
   bool startApp();
+  // A new App on a clean fake (boxes, log, answers, launches and requests forgotten), then the
+  // start unless `start` is false. False when the process ended.
+  bool restart(bool start = true);
   // Runs a handler as the event dispatcher would; false when the process ended.
   bool run(const std::function<void()>& action) { return gui.dispatch(action); }
+  size_t count(const char* host, const std::string& path) const {
+    return services.requests(host, path).size();
+  }
+  // Types into the sign-in window's boxes and clicks its button.
+  void signIn(const std::string& account, const std::string& password);
 
   // Data files: whole bytes; nullopt-like empty result with exists() for missing files.
   void writeData(const std::string& name, const std::string& bytes);
@@ -43,10 +60,12 @@ class AppFixture : public ::testing::Test {
   void removeDataFolder();
   std::string path(const std::string& relative) const { return folder + "/" + relative; }
 
-  // Picture loads logged since `from` (an index into gui.log), as "Owner.Control path".
-  std::vector<std::string> pictureLoads(size_t from = 0) const;
-  // Which of the named windows are loaded / visible.
+  // Whether the window is loaded and visible; the visible ones of Form1 .. Form12.
   bool visible(const std::string& form) const;
+  std::vector<std::string> shown() const;
+  // The index in gui.log of the first `entry` at or after `from`; gui.log.size() when none.
+  size_t logIndex(const std::string& entry, size_t from = 0) const;
+  void click(const std::string& form, const std::string& control);
 
   fake::FakeGui gui;
   fake::FakeOs os;

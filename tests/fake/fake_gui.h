@@ -3,10 +3,12 @@
 // the clock moves only when the test says so.
 #pragma once
 
+#include <array>
 #include <ctime>
 #include <deque>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -17,33 +19,45 @@ namespace kv::fake {
 
 class FakeGui;
 
-struct Geometry {
-  double left = 0, top = 0, width = 0, height = 0;
+struct Entry {
+  virtual ~Entry() = default;
+};
+
+// A live object listed under "Owner.Name" (a window under ".Name") in the GUI's registry.
+template <class Base>
+class Listed : public Base, public Entry {
+ public:
+  Listed(FakeGui& gui, std::string owner, std::string name);
+  ~Listed() override;
+  std::string owner, name;
+
+ protected:
+  FakeGui& gui_;
 };
 
 // Place, size, visibility and enabled state, as every fake control keeps them.
 template <class Base>
-class FakeControl : public Base {
+class FakeControl : public Listed<Base> {
  public:
+  using Listed<Base>::Listed;
   void setGeometry(double l, double t, double w, double h) override { g_ = {l, t, w, h}; }
-  double left() const override { return g_.left; }
-  double top() const override { return g_.top; }
-  double width() const override { return g_.width; }
-  double height() const override { return g_.height; }
+  double left() const override { return g_[0]; }
+  double top() const override { return g_[1]; }
+  double width() const override { return g_[2]; }
+  double height() const override { return g_[3]; }
   void setVisible(bool v) override { visible_ = v; }
   bool isVisible() const override { return visible_; }
   void setEnabled(bool e) override { enabled_ = e; }
   bool isEnabled() const override { return enabled_; }
 
  protected:
-  Geometry g_;
+  std::array<double, 4> g_{};
   bool visible_ = true, enabled_ = true;
 };
 
 class FakePicture : public FakeControl<Picture> {
  public:
-  FakePicture(FakeGui& gui, std::string owner, std::string name);
-  ~FakePicture() override;
+  using FakeControl::FakeControl;
   // A file loads when it exists relative to the current directory and starts like a JPEG or PNG.
   bool loadFile(const std::string& path) override;
   bool loadResource(const std::string& name) override;
@@ -52,90 +66,72 @@ class FakePicture : public FakeControl<Picture> {
   std::string toolTip() const override { return tip_; }
   void setHandCursor(bool h) override { hand_ = h; }
   bool hasHandCursor() const override { return hand_; }
-
   // Test actions: a click reaches the handler only while the control is enabled and visible.
   void click();
   void moveMouse(float x = 0, float y = 0);
 
-  std::string owner, name;
-
  private:
-  FakeGui& gui_;
   bool hand_ = false;
   std::string source_, tip_;
 };
 
 class FakeTextBox : public FakeControl<TextBox> {
  public:
-  FakeTextBox(FakeGui& gui, std::string owner, std::string name);
-  ~FakeTextBox() override;
+  using FakeControl::FakeControl;
   std::string text() const override { return text_; }
   void setText(const std::string& t) override { text_ = t; }
   void setPasswordMask(bool m) override { mask_ = m; }
   bool isPasswordMasked() const override { return mask_; }
-  std::string owner, name;
 
  private:
-  FakeGui& gui_;
   bool mask_ = false;
   std::string text_;
 };
 
-class FakeTimer : public Timer {
+class FakeTimer : public Listed<Timer> {
  public:
-  FakeTimer(FakeGui& gui, std::string owner, std::string name);
-  ~FakeTimer() override;
+  using Listed::Listed;
   void setInterval(int ms) override { interval_ = ms; }
   int interval() const override { return interval_; }
   void setEnabled(bool on) override { on_ = on; }
   bool isEnabled() const override { return on_; }
-  // One tick, when the timer is on and has an interval.
-  void tick();
-  std::string owner, name;
+  void tick();  // one tick, when the timer is on and has an interval
 
  private:
-  FakeGui& gui_;
   int interval_ = 0;
   bool on_ = false;
 };
 
 class FakeBrowser : public FakeControl<Browser> {
  public:
-  FakeBrowser(FakeGui& gui, std::string owner, std::string name);
-  ~FakeBrowser() override;
+  using FakeControl::FakeControl;
   void setSilent(bool s) override { silent_ = s; }
   bool isSilent() const override { return silent_; }
   void navigate(const std::string& url) override;
   std::string url() const override { return url_; }
   std::shared_ptr<Document> document() override { return doc_; }
 
-  // Test actions.
-  // The page finishes loading: a new document, then the download-complete event.
+  // Test actions. The page finishes loading: a new document, then the download-complete event.
   void completeDownload();
   // The page asks for a new window on `url`: the new-window event, then, when a receiver was
-  // given and nothing cancelled, the receiver's before-navigate event and (not cancelled) load.
-  // Returns true when the receiver went on to load the address.
+  // given and nothing cancelled, the receiver's navigation. True when the receiver loads it.
   bool requestNewWindow(const std::string& url);
-  // The browser begins a navigation of its own (a frame, a script): before-navigate, then load
-  // when not cancelled. Returns true when loaded.
+  // The browser begins a navigation of its own: before-navigate, then load when not cancelled.
   bool beginNavigation(const std::string& url);
-  // A context-menu event on the current top-level document: true when a menu would show.
+  // A context-menu event on the current document: true when a menu would show.
   bool contextMenu();
 
   std::vector<std::string> navigations;  // every address navigate() was given, in order
-  std::string owner, name;
 
  private:
-  FakeGui& gui_;
   bool silent_ = false;
   std::string url_;
   std::shared_ptr<Document> doc_;
 };
 
-class FakeWindow : public Window {
+class FakeWindow : public Listed<Window> {
  public:
-  FakeWindow(FakeGui& gui, std::string name);
-  ~FakeWindow() override;
+  FakeWindow(FakeGui& gui, const std::string& name) : Listed(gui, "", name) {}
   void setCaption(const std::string& c) override { caption_ = c; }
   std::string caption() const override { return caption_; }
   void setFrameless(bool f) override { frameless_ = f; }
@@ -144,8 +140,8 @@ class FakeWindow : public Window {
   double top() const override { return top_; }
   double width() const override { return width_; }
   double height() const override { return height_; }
-  void setLeft(double v) override { left_ = v; }
-  void setTop(double v) override { top_ = v; }
+  void setLeft(double v) override { move(v, top_); }
+  void setTop(double v) override { move(left_, v); }
   void show() override;
   void hide() override;
   bool isVisible() const override { return visible_; }
@@ -154,18 +150,15 @@ class FakeWindow : public Window {
   void restore() override;
   void setFocus() override;
   void setIcon(const std::string& r) override { icon_ = r; }
-
-  std::unique_ptr<Picture> createPicture(const std::string& name) override;
-  std::unique_ptr<TextBox> createTextBox(const std::string& name) override;
-  std::unique_ptr<Timer> createTimer(const std::string& name) override;
-  std::unique_ptr<Browser> createBrowser(const std::string& name) override;
-
-  std::string name;
+  std::unique_ptr<Picture> createPicture(const std::string& n) override;
+  std::unique_ptr<TextBox> createTextBox(const std::string& n) override;
+  std::unique_ptr<Timer> createTimer(const std::string& n) override;
+  std::unique_ptr<Browser> createBrowser(const std::string& n) override;
   bool frameless() const { return frameless_; }
   std::string icon() const { return icon_; }
 
  private:
-  FakeGui& gui_;
+  void move(double left, double top);
   std::string caption_, icon_;
   bool frameless_ = false, visible_ = false, shownOnce_ = false;
   double left_ = 0, top_ = 0, width_ = 0, height_ = 0;
@@ -187,9 +180,10 @@ class FakeTray : public Tray {
   // Test action: the icon reports an event code (515 a left double-click, 513 a press, ...).
   void activate(unsigned code);
 
-  bool available = true;      // a notification area exists
-  int adds = 0, removes = 0;  // calls made
-  TrayIconData last;          // the record of the last add
+  bool available = true;  // a notification area exists
+  int adds = 0;
+  TrayIconData last;  // the record of the last add
+
  private:
   FakeGui& gui_;
   bool shown_ = false;
@@ -198,7 +192,6 @@ class FakeTray : public Tray {
 class FakeGui : public Gui {
  public:
   FakeGui();
-  ~FakeGui() override;
   std::unique_ptr<Window> createWindow(const std::string& name) override;
   MsgResult messageBox(const std::string& text, const std::string& title,
                        MsgButtons buttons) override;
@@ -213,34 +206,46 @@ class FakeGui : public Gui {
   // Returns false when the process ended.
   bool dispatch(const std::function<void()>& action);
 
-  // Lookups of live objects by window and control name ("Form12", "Image1"); nullptr when absent.
-  FakeWindow* window(const std::string& name) const;
-  FakePicture* picture(const std::string& owner, const std::string& name) const;
-  FakeTextBox* textBox(const std::string& owner, const std::string& name) const;
-  FakeTimer* timer(const std::string& owner, const std::string& name) const;
-  FakeBrowser* browser(const std::string& owner, const std::string& name) const;
+  // Live objects by window and control name ("Form12", "Image1"); nullptr when absent.
+  using S = std::string;
+  FakeWindow* window(const S& name) const { return find<FakeWindow>("", name); }
+  FakePicture* picture(const S& o, const S& n) const { return find<FakePicture>(o, n); }
+  FakeTextBox* textBox(const S& o, const S& n) const { return find<FakeTextBox>(o, n); }
+  FakeTimer* timer(const S& o, const S& n) const { return find<FakeTimer>(o, n); }
+  FakeBrowser* browser(const S& o, const S& n) const { return find<FakeBrowser>(o, n); }
 
   ScreenInfo screenInfo;
-  std::deque<MsgResult> answers;  // answers for the next message boxes; Ok when empty
+  std::deque<MsgResult> answers;       // answers for the next message boxes; Ok when empty
+  std::function<void()> whileNextBox;  // runs while the next box is open, as its event loop would
   std::vector<MessageBoxRecord> boxes;
-  // Ordered record of what happened: "show Form1", "hide Form4", "load Form7", "unload Form7"
-  // are added by the tests' App observer; the fake adds "show X", "hide X", "picture
-  // Form12.Image1 img\\dl0.jpg", "picture-failed ...", "navigate Form4.WebBrowser1 <url>".
+  // Ordered record of what happened: "show X", "hide X", "move X" (a window placed),
+  // "picture Form12.Image1 img\\dl0.jpg", "picture-failed ...", "navigate Form4.WebBrowser1 <url>",
+  // "box <text>", "tray-add", "tray-remove", "restore X", "focus X", "end".
   std::vector<std::string> log;
   bool ended = false;
   int endCode = 0;
   FakeTray tray_{*this};
-
-  // Registry of live objects (maintained by the fakes themselves).
-  std::map<std::string, FakeWindow*> windows;
-  std::map<std::string, FakePicture*> pictures;
-  std::map<std::string, FakeTextBox*> textBoxes;
-  std::map<std::string, FakeTimer*> timers;
-  std::map<std::string, FakeBrowser*> browsers;
+  std::map<std::string, Entry*> live;  // "Owner.Name" -> object, kept by the objects themselves
 
  private:
+  template <class T>
+  T* find(const std::string& owner, const std::string& name) const {
+    auto it = live.find(owner + "." + name);
+    return it == live.end() ? nullptr : dynamic_cast<T*>(it->second);
+  }
   std::vector<std::function<void()>> posted_;
 };
+
+template <class Base>
+Listed<Base>::Listed(FakeGui& gui, std::string o, std::string n)
+    : owner(std::move(o)), name(std::move(n)), gui_(gui) {
+  gui_.live[owner + "." + name] = this;
+}
+template <class Base>
+Listed<Base>::~Listed() {
+  auto it = gui_.live.find(owner + "." + name);
+  if (it != gui_.live.end() && it->second == static_cast<Entry*>(this)) gui_.live.erase(it);
+}
 
 // Fake OS: a program folder chosen by the test, switches for the single instance and the network,
 // a clock the test sets, and a record of the addresses handed to the default browser.
@@ -256,7 +261,10 @@ class FakeOs : public Os {
   bool anotherInstanceRunning() override { return otherInstance; }
   bool networkConnected() override { return connected; }
   std::tm localTime() override { return now; }
-  bool launchBrowser(const std::string& url) override;
+  bool launchBrowser(const std::string& url) override {
+    launched.push_back(url);
+    return true;
+  }
 };
 
 }  // namespace kv::fake

@@ -1,5 +1,5 @@
 // The sharing window against the fake GUI: the page loaded once, the share button's address from
-// user.txt at every click, and new windows handed to the default browser.
+// user.txt at every click. (Its new windows are the browser integration test's.)
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -48,16 +48,6 @@ TEST_F(SharingWindowTest, ShareReadsTheAccountAtEveryClick) {
   std::filesystem::remove(path("paz/l/s/r/user.txt"));
   share();
   EXPECT_EQ(os.launched, (std::vector<std::string>{base + "abc", base + "xyz", base}));
-}
-
-TEST_F(SharingWindowTest, NewWindowGoesToTheDefaultBrowserOnce) {
-  showSharing();
-  const std::string before = page().url();
-  EXPECT_FALSE(page().requestNewWindow("http://www.tessaro.example/share/detail?id=5"));
-  EXPECT_EQ(os.launched, std::vector<std::string>{"http://www.tessaro.example/share/detail?id=5"});
-  EXPECT_EQ(page().url(), before);
-  // The receiver stays out of sight.
-  EXPECT_FALSE(gui.browser("Form10", "WebBrowser3")->isVisible());
 }
 
 }  // namespace

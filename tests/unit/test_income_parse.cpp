@@ -37,11 +37,9 @@ TEST(IncomeParse, FiguresComeFromTheFirstLineThatHasThem) {
 TEST(IncomeParse, LargeReplyWithALongLineIsReadPromptly) {
   std::string reply;
   while (reply.size() < 1'000'000) reply += "aab";
-  reply += "\n12.50aaa3.40bbb";
-  const std::optional<kv::Income> income = kv::ParseIncome(reply);
+  const std::optional<kv::Income> income = kv::ParseIncome(reply + "\n12.50aaa3.40bbb");
   ASSERT_TRUE(income.has_value());
-  EXPECT_EQ(income->thisMonth, "12.50");
-  EXPECT_EQ(income->lastMonth, "3.40");
+  EXPECT_EQ(income->thisMonth + " " + income->lastMonth, "12.50 3.40");
 }
 
 }  // namespace

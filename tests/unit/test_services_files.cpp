@@ -68,25 +68,17 @@ TEST_F(DataFilesTest, WritesExactBytesAndReplacesWhole) {
   EXPECT_EQ(entries(), 6);
 }
 
+// The rule in full is the first-item fuzz target's; these are the cases the data files meet.
 TEST(FirstItem, Rules) {
   const std::pair<std::string, std::string> cases[] = {
-      {" 1 \r\n", "1 "},
-      {"1", "1"},
       {" 1 \r\n 0 \r\nmore", "1 "},
-      {"abc \r\n", "abc "},
       {"\t  name", "name"},
       {"ab,cd\r\n", "ab"},
-      {"first line\nsecond", "first line"},
       {"first\rsecond", "first"},
       {"  \"a, b\" tail,x", "a, b"},
-      {"\"a\r\nb\"", "a\r\nb"},
       {"\"unterminated, text", "unterminated, text"},
-      {"\"\"", ""},
       {"", ""},
-      {"   ", ""},
-      {",x", ""},
       {"\r\nx", ""},
-      {"a b \"c\",d", "a b \"c\""},  // inner blanks and quotes of an unquoted item stay
       {std::string("\0\x01\xFF,\0", 5), std::string("\0\x01\xFF", 3)},
   };
   for (const auto& [content, item] : cases) EXPECT_EQ(firstItemOf(content), item) << content;

@@ -83,6 +83,24 @@ TEST_F(PostFormTest, NoWholeReplyIsAFailure) {
   EXPECT_FALSE(kv::PostForm(kUrl, "banben=1").completed);
 }
 
+// Redirections are followed: a POST answered by 302 goes on as a GET to the new address. (The
+// stand-in writes a cut reply's content type into the header as given, which carries the
+// Location header; the cut body is never read.)
+TEST_F(PostFormTest, RedirectionsAreFollowed) {
+  const std::string target = std::string("http://") + kv::hosts::kProduct + "/app.php/index/up_url";
+  Reply moved{302, "moved", "text/html\r\nLocation: " + target};
+  moved.dropMidReply = true;
+  services.queueReply(kv::hosts::kProduct, kPath, moved);
+  services.queueReply(kv::hosts::kProduct, "/app.php/index/up_url", {200, "http://dl.example/x"});
+  kv::PostReply r = kv::PostForm(kUrl, "banben=1");
+  ASSERT_TRUE(r.completed);
+  EXPECT_EQ(r.status, 200);
+  EXPECT_EQ(r.text, "http://dl.example/x");
+  auto sent = services.requests(kv::hosts::kProduct);
+  ASSERT_EQ(sent.size(), 2u);
+  EXPECT_EQ(sent[1].method + " " + sent[1].path, "GET /app.php/index/up_url");
+}
+
 TEST_F(PostFormTest, ReplyDecodedByItsCharset) {
   struct Case {
     std::string body, contentType, text;
@@ -96,6 +114,21 @@ TEST_F(PostFormTest, ReplyDecodedByItsCharset) {
       {std::string("a\xFF\xC3(\xE4\xBD\xA0\0z", 9), "text/plain",
        std::string("a\xEF\xBF\xBD\xEF\xBF\xBD(\xE4\xBD\xA0\0z", 13)},
       {"1", "text/plain; charset=x-no-such-thing", "1"},
+      // A leading UTF-8 byte-order mark is dropped, with or without the charset.
+      {"\xEF\xBB\xBF"
+       "1",
+       "text/plain", "1"},
+      {"\xEF\xBB\xBF"
+       "ok\xEF\xBB\xBF",
+       "text/html; charset=UTF-8", "ok\xEF\xBB\xBF"},
+      // UTF-16 by its byte-order mark or by the charset.
+      {std::string("\xFF\xFE\x60\x4F\x31\x00", 6), "text/plain",
+       "\xE4\xBD\xA0"
+       "1"},
+      {std::string("\xFE\xFF\x4F\x60\x00\x32", 6), "text/plain",
+       "\xE4\xBD\xA0"
+       "2"},
+      {std::string("\x31\x00\x32\x00", 4), "text/plain; charset=UTF-16LE", "12"},
   };
   for (const Case& c : cases) {
     queue(c.body, c.contentType);

@@ -106,12 +106,4 @@ TEST_F(TempDirTest, InstanceLockHeldUntilReleased) {
   EXPECT_FALSE(second.anotherInstanceRunning());
 }
 
-TEST(LinuxOs, ProgramFolderHoldsTheProgram) {
-  std::string folder = kv::LinuxOs().programFolder();
-  ASSERT_FALSE(folder.empty());
-  EXPECT_NE(folder.back(), '/');
-  EXPECT_TRUE(fs::equivalent(fs::path(folder) / fs::read_symlink("/proc/self/exe").filename(),
-                             "/proc/self/exe"));
-}
-
 }  // namespace
