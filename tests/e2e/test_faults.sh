@@ -7,12 +7,11 @@ source "$(dirname "$0")/lib.sh"
 e2e_setup
 data="$E2E_PROG/paz/l/s/r"
 
-# A reply moved elsewhere: the stand-in writes a cut reply's content type into the header as
-# given, which carries the Location header (the cut body is never read when it is followed).
+# A reply moved elsewhere: a 302 with a Location header, once.
 standin_redirect() {
   local path=$1 target=$2
   curl -s --noproxy '*' -X POST --data-binary "moved" \
-    "http://127.0.0.1:$E2E_PORT/__control/reply?host=$KELVORA_PRODUCT_HOST&path=$path&status=302&mode=drop&once=1&type=text/plain%0D%0ALocation:%20http://$KELVORA_PRODUCT_HOST$target" >/dev/null
+    "http://127.0.0.1:$E2E_PORT/__control/reply?host=$KELVORA_PRODUCT_HOST&path=$path&status=302&once=1&location=http://$KELVORA_PRODUCT_HOST$target" >/dev/null
 }
 product_paths() { standin_requests | awk -F'\t' -v h="$KELVORA_PRODUCT_HOST" '$2 == h {print $1, $3}'; }
 home_view() { window_visible '^Form12$' && window_visible '^Kelvora搜淘宝$'; }

@@ -1,7 +1,9 @@
 // The data-file operations: exact bytes written, the first-item reader, emptying a folder.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -84,9 +86,23 @@ TEST(FirstItem, Rules) {
   for (const auto& [content, item] : cases) EXPECT_EQ(firstItemOf(content), item) << content;
 }
 
-TEST_F(DataFilesTest, ReadsFilesAndCreatesWithoutEmptying) {
-  EXPECT_EQ(readFirstItem(path("missing.txt")), std::nullopt);
-  EXPECT_EQ(readFirstItem(dir), std::nullopt);  // a folder is no file
+// Only the first item of a regular file is read; a pipe, a device or a folder counts as missing
+// and never blocks.
+TEST_F(DataFilesTest, ReadsTheFirstItemOfARegularFileAndCreatesWithoutEmptying) {
+  const std::string fifo = path("fifo"), big = path("big");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  fs::create_symlink("/dev/zero", path("zero"));
+  put("big", " 1 \r\n");
+  fs::resize_file(big, 200 << 20);  // sparse: 200 MB after the first line
+  const auto start = std::chrono::steady_clock::now();
+  for (const std::string& p : {fifo, path("zero"), dir, path("missing.txt")}) {
+    EXPECT_EQ(readFirstItem(p), std::nullopt) << p;
+    EXPECT_EQ(readAll(p), std::nullopt) << p;
+  }
+  EXPECT_EQ(readFirstItem(big), "1 ");
+  EXPECT_EQ(readAll(big), std::nullopt);  // larger than any stored reply
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+  EXPECT_FALSE(writeNumber(fifo, 1));
   put("empty.txt", "");
   EXPECT_EQ(readFirstItem(path("empty.txt")), "");
   ASSERT_TRUE(writeText(path("user.txt"), "li,si\r\nnext"));

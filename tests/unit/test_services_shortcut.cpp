@@ -1,4 +1,5 @@
-// Shortcut files, the launchable-address rule and the Linux OS services.
+// Shortcut files, the launchable-address rule and the Linux OS services: $BROWSER and the
+// single-instance lock.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -58,6 +59,11 @@ TEST_F(TempDirTest, ShortcutFileNamedByTheStampAndDistinctWithinASecond) {
   EXPECT_EQ(kv::writeShortcutFile(dir, when, "http://c/"), stamp + "_4.url");
   EXPECT_EQ(readAll(stamp + "_3.url"), "foreign");
   EXPECT_EQ(kv::writeShortcutFile(dir + "/missing", when, "http://d/"), "");
+  // Only into a real folder, never through a link in its place.
+  fs::create_directory(dir + "/elsewhere");
+  fs::create_directory_symlink(dir + "/elsewhere", dir + "/temp");
+  EXPECT_EQ(kv::writeShortcutFile(dir + "/temp", when, "http://a/"), "");
+  EXPECT_TRUE(fs::is_empty(dir + "/elsewhere"));
 
   EXPECT_EQ(kv::GetShortName(second), second);
   EXPECT_EQ(kv::GetShortName(dir), dir);
@@ -74,36 +80,72 @@ TEST(LaunchableUrl, OnlyWebAndFtpSchemes) {
     EXPECT_FALSE(kv::isLaunchableUrl(url)) << url;
 }
 
-// $BROWSER (its first entry) gets the address as its one argument, with no shell between.
-TEST_F(TempDirTest, BrowserGetsTheAddressAsOneArgument) {
-  const std::string script = dir + "/browser script", out = dir + "/args.txt";
-  std::ofstream(script) << "#!/bin/sh\nprintf '%s\\n%s' \"$#\" \"$1\" > '" << out << ".part'\nmv '"
-                        << out << ".part' '" << out << "'\n";
-  fs::permissions(script, fs::perms::owner_all);
-  ::setenv("BROWSER", (script + ":/usr/bin/false").c_str(), 1);
+// $BROWSER: a colon list of commands in words, "%s" the address (else it goes last), "%%" a
+// percent; xdg-open last. A command that cannot start gives way to the next; the address is one
+// argument, with no shell between.
+TEST_F(TempDirTest, BrowserVariableFollowsItsConvention) {
+  using Commands = std::vector<std::vector<std::string>>;
+  const std::string u = "http://a/b?c=1";
+  EXPECT_EQ(kv::browserCommands("", u), (Commands{{"xdg-open", u}}));
+  EXPECT_EQ(kv::browserCommands("browser %s", u), (Commands{{"browser", u}, {"xdg-open", u}}));
+  EXPECT_EQ(kv::browserCommands(" browser  --new-tab ", u),
+            (Commands{{"browser", "--new-tab", u}, {"xdg-open", u}}));
+  EXPECT_EQ(kv::browserCommands("missing::b --x=%s%%s", u),
+            (Commands{{"missing", u}, {"b", "--x=" + u + "%s"}, {"xdg-open", u}}));
 
+  const std::string script = dir + "/record", out = dir + "/args";
+  std::ofstream(script) << "#!/bin/sh\nprintf '%s|' \"$@\" > '" << out << ".part'\nmv '" << out
+                        << ".part' '" << out << "'\n";
+  fs::permissions(script, fs::perms::owner_all);
+  ::setenv("BROWSER", (dir + "/missing %s:" + script + " --new-tab").c_str(), 1);
   kv::LinuxOs os(dir);
   EXPECT_FALSE(os.launchBrowser("javascript:alert(1)"));
   const std::string url = "http://www.example.com/a b?x=1&y=$(id);z='q'";
-  ASSERT_TRUE(os.launchBrowser(url));
+  EXPECT_TRUE(os.launchBrowser(url));
   for (int i = 0; i < 100 && !fs::exists(out); ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  EXPECT_EQ(readAll(out), "1\n" + url);
+  EXPECT_EQ(readAll(out), "--new-tab|" + url + "|");
 
   ::setenv("BROWSER", (dir + "/no such browser").c_str(), 1);
   EXPECT_FALSE(os.launchBrowser("http://x/"));
   ::unsetenv("BROWSER");
 }
 
-TEST_F(TempDirTest, InstanceLockHeldUntilReleased) {
+// The lock is held until released; it lives only where no other user can write, and what stands
+// at its path in place of a regular file is replaced.
+TEST_F(TempDirTest, InstanceLockHeldUntilReleasedOnlyInAPrivateFolder) {
   auto first = std::make_unique<kv::LinuxOs>(dir);
   kv::LinuxOs second(dir);
   EXPECT_FALSE(first->anotherInstanceRunning());
   EXPECT_FALSE(first->anotherInstanceRunning());  // holding the lock itself is not another
   EXPECT_TRUE(second.anotherInstanceRunning());
-  EXPECT_EQ(first->lockFilePath().rfind(dir + "/kelvora-", 0), 0u);
+  const std::string lock = first->lockFilePath();
+  EXPECT_EQ(lock.rfind(dir + "/kelvora-", 0), 0u);
   first.reset();
   EXPECT_FALSE(second.anotherInstanceRunning());
+
+  const std::string target = dir + "/victim";
+  std::ofstream(target) << "keep";
+  for (bool asFolder : {false, true}) {
+    fs::remove_all(lock);
+    asFolder ? (void)fs::create_directory(lock) : fs::create_symlink(target, lock);
+    kv::LinuxOs a(dir), b(dir);
+    EXPECT_FALSE(a.anotherInstanceRunning());
+    EXPECT_TRUE(b.anotherInstanceRunning());
+    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(lock)));
+  }
+  EXPECT_EQ(readAll(target), "keep");
+
+  fs::create_directory(dir + "/shared");
+  fs::permissions(dir + "/shared", fs::perms::all);
+  const std::string home = std::getenv("HOME") ? std::getenv("HOME") : "";
+  ::setenv("XDG_RUNTIME_DIR", (dir + "/shared").c_str(), 1);
+  ::setenv("HOME", dir.c_str(), 1);
+  const std::string path = kv::LinuxOs().lockFilePath();
+  ::setenv("HOME", home.c_str(), 1);
+  ::unsetenv("XDG_RUNTIME_DIR");
+  EXPECT_EQ(path.rfind(dir + "/.cache/kelvora/kelvora-", 0), 0u) << path;
+  EXPECT_EQ(fs::status(dir + "/.cache/kelvora").permissions(), fs::perms::owner_all);
 }
 
 }  // namespace

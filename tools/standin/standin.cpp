@@ -481,6 +481,7 @@ void StandIn::Impl::answer(const Reply& reply, httplib::Response& res) {
     return;
   }
   res.status = reply.status;
+  if (!reply.location.empty()) res.set_header("Location", reply.location);
   if (reply.contentType.empty()) {
     res.body = reply.body;
   } else {
@@ -532,6 +533,7 @@ void StandIn::Impl::control(const Request& r, httplib::Response& res) {
       scripted.delayMs = *delay;
     }
     if (params.count("type")) scripted.contentType = params["type"];
+    scripted.location = params["location"];
     auto every =
         params["every"].empty() ? std::optional<int>(500) : number(params["every"], 1, 600000);
     if (!every) return reply(400, "bad every\n");

@@ -30,6 +30,7 @@ struct Reply {
   bool stall = false;         // send the headers and part of the body, then hang
   int trickleMs = 0;          // > 0: send the headers, then the body again and again without end,
                               // one copy every trickleMs, until the client goes away
+  std::string location{};     // non-empty: sent as the Location header (a redirection)
 };
 
 class StandIn {
