@@ -1,40 +1,28 @@
 // The first-item reader on any bytes: in memory, from a file, and its round trip with writeText.
-#include <cstddef>
-#include <cstdint>
-#include <string>
-
 #include "platform/services/datafiles.h"
 #include "tests/fuzz/fuzz_util.h"
 
 namespace {
 
-bool isBlank(char c) {
-  return c == ' ' || c == '\t';
-}
-
 // The rule written out character by character: leading blanks skipped; a quoted item runs to the
 // next quote (or the end); any other to the first comma, CR or LF.
 std::string referenceItem(const std::string& text) {
   size_t i = 0;
-  while (i < text.size() && isBlank(text[i])) ++i;
+  while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
   std::string item;
   if (i < text.size() && text[i] == '"') {
     for (++i; i < text.size() && text[i] != '"'; ++i) item += text[i];
     return item;
   }
-  for (; i < text.size(); ++i) {
-    char c = text[i];
-    if (c == ',' || c == '\r' || c == '\n') break;
-    item += c;
-  }
+  for (; i < text.size() && text[i] != ',' && text[i] != '\r' && text[i] != '\n'; ++i)
+    item += text[i];
   return item;
 }
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+FUZZ_TARGET(content) {
   using namespace kv::fuzz;
-  const std::string content(reinterpret_cast<const char*>(data), size);
   const std::string item = kv::files::firstItemOf(content);
   FUZZ_CHECK(item == referenceItem(content));
   FUZZ_CHECK(content.find(item) != std::string::npos);
@@ -55,5 +43,4 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::optional<std::string> again = kv::files::readFirstItem(path);
     FUZZ_CHECK(again && *again == item);
   }
-  return 0;
 }

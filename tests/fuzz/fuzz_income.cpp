@@ -1,9 +1,6 @@
 // The account window's income reply on any bytes, against the two expressions it is defined by:
 // ".+(?=aaa)" and "aaa.+" (case-insensitive, "." stopping only at LF), then the removals.
-#include <cstddef>
-#include <cstdint>
 #include <optional>
-#include <string>
 
 #include "account/income.h"
 #include "platform/services/regexp.h"
@@ -47,8 +44,7 @@ std::optional<kv::Income> incomeByExpressions(const std::string& reply) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  const std::string reply(reinterpret_cast<const char*>(data), size);
+FUZZ_TARGET(reply) {
   const std::optional<kv::Income> income = kv::ParseIncome(reply);
   if (oracleIsCheap(reply)) {
     const std::optional<kv::Income> expected = incomeByExpressions(reply);
@@ -58,7 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       FUZZ_CHECK(income->lastMonth == expected->lastMonth);
     }
   }
-  if (!income) return 0;
+  if (!income) return;
 
   // This month's figure is a line's start up to an "aaa"; neither figure crosses a line.
   const std::string& figure = income->thisMonth;
@@ -69,5 +65,4 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
        at = reply.find(figure, at + 1))
     found = (at == 0 || reply[at - 1] == '\n') && hasAt(reply, at + figure.size(), "aaa");
   FUZZ_CHECK(found);
-  return 0;
 }

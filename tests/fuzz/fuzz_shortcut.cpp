@@ -2,10 +2,7 @@
 // in the same second gets its own name, and the launchable-address rule holds.
 #include <unistd.h>
 
-#include <cstddef>
-#include <cstdint>
 #include <ctime>
-#include <string>
 
 #include "platform/services/shortcut.h"
 #include "tests/fuzz/fuzz_util.h"
@@ -30,9 +27,8 @@ std::tm nextSecond() {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+FUZZ_TARGET(url) {
   using namespace kv::fuzz;
-  const std::string url(reinterpret_cast<const char*>(data), size);
   FUZZ_CHECK(kv::isLaunchableUrl(url) == referenceLaunchable(url));
 
   const std::string& folder = tempFolder();
@@ -51,5 +47,4 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FUZZ_CHECK(readAll(first) == expected);
   ::unlink(first.c_str());
   ::unlink(second.c_str());
-  return 0;
 }

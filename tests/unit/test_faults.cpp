@@ -147,7 +147,7 @@ class FaultTest : public AppFixture {
 // reply with status 200 is stored whole and the road goes on, with the address and referral of
 // the reply when it holds both (the good one), else with what was stored.
 TEST_F(FaultTest, SiteTextRequest) {
-  const std::string good = "http://good.member.example/?lsr=31,会员之家";
+  const std::string good = "http://good.member.example/?lsr=31,会员之家\nline two";
   const char* const goodSite = "http://good.member.example";
   struct Place {
     const char* name;
