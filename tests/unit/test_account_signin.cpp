@@ -125,6 +125,9 @@ TEST_F(SignInTest, FailuresLeaveTheButtonEnabledWhileTheLineCountsARefusalStopsI
   EXPECT_TRUE(image("Image3").isEnabled());
   EXPECT_EQ(box("Text3").text(), "");
   EXPECT_FALSE(dataExists("user.txt"));
+  EXPECT_EQ(readData("dl.txt"), " 0 \r\n");
+  EXPECT_TRUE(visible("Form8"));
+  EXPECT_EQ(services.requests(hosts::kPlatform, kIncome).size(), 0u);
   tick();
   EXPECT_EQ(box("Text3").text(), tickText(9));
 
@@ -199,6 +202,19 @@ TEST_F(SignInTest, SuccessStoresTheSignInAndReloadsTheWindowsInOrder) {
   EXPECT_TRUE(timer().isEnabled());
   tick();
   EXPECT_EQ(box("Text3").text(), tickText(9));
+}
+
+// Any other reply with status 200 is a sign-in, stored as the site text; without an address in
+// it, the reload fetches a fresh site text.
+TEST_F(SignInTest, AReplyWithoutAnAddressSignsInAndTheSiteTextIsFetchedAgain) {
+  services.setReply(hosts::kProduct, kWang, {200, "http://shop7.member.example/?lsr=777"});
+  services.clearRequests();
+  signIn("abc", "pw", {200, "服务维护中 please retry"});
+  EXPECT_EQ(app->m.gLoginFlag, "1");
+  EXPECT_EQ(readData("dl.txt") + readData("user.txt"), " 1 \r\nabc\r\n");
+  EXPECT_EQ(services.requests(hosts::kProduct, kWang).size(), 1u);
+  EXPECT_EQ(readData("app_url.txt"), "http://shop7.member.example/?lsr=777\r\n");
+  EXPECT_EQ(app->m.gSiteUrl, "http://shop7.member.example");
 }
 
 TEST_F(SignInTest, MaskedPasswordLinksToThePlatformAndCloseOnlyHides) {

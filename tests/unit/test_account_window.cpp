@@ -1,11 +1,13 @@
-// The account window against the fake GUI and the stand-in platform: the income query and its
-// figures, the hints, the member pages, closing and signing out. (Its failure paths are in
-// test_faults.cpp.)
+// The account and sharing windows against the fake GUI and the stand-in platform: the income
+// query and its figures, the hints, the member pages, closing and signing out; the sharing page
+// and its share button. (The failure paths are in test_faults.cpp, the sharing page's new windows
+// in the browser integration test.)
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "account/account_window.h"
+#include "account/sharing_window.h"
 #include "app/shared.h"
 #include "navigation/nav_bar.h"
 #include "tests/fake/app_fixture.h"
@@ -107,6 +109,26 @@ TEST_F(AccountWindowTest, CloseKeepsTheWindowAndSignOutUnloadsIt) {
   EXPECT_EQ(gui.picture("Form12", "Image6")->source(), "img\\dl0.jpg");
   showAccount();
   EXPECT_EQ(incomeQueries(), 2u);
+}
+
+TEST_F(AccountWindowTest, SharingPageIsLoadedOnceAndShareReadsTheAccountAtEveryClick) {
+  ASSERT_TRUE(run([&] { app->form10().Show(); }));
+  click("Form10", "Image2");
+  EXPECT_FALSE(visible("Form10"));
+  ASSERT_TRUE(run([&] { app->form10().Show(); }));
+  auto* page = gui.browser("Form10", "WebBrowser1");
+  EXPECT_TRUE(page->isSilent());
+  EXPECT_EQ(page->navigations, Names{PlatformUrl("/APP.PHP/index/fenxiang_app")});
+  EXPECT_EQ(gui.window("Form10")->caption(), "Kelvora-分享");
+
+  os.launched.clear();
+  const std::string base = PlatformUrl("/app.php/index/fenxiang/user/");
+  click("Form10", "Image1");
+  writeData("user.txt", "xyz,rest\r\n");
+  click("Form10", "Image1");
+  std::filesystem::remove(path("paz/l/s/r/user.txt"));
+  click("Form10", "Image1");
+  EXPECT_EQ(os.launched, (Names{base + "abc", base + "xyz", base}));
 }
 
 }  // namespace

@@ -1,11 +1,13 @@
 // The start panels, the navigation bar and the notification area against the recording fake: the
-// window each switch shows, the tab it selects, the order in which windows show, move and repaint,
-// the layouts the product service chooses, minimising to the tray and coming back.
+// home-view layout, the window each switch shows, the tab it selects, the order in which windows
+// show, move and repaint, the layouts the product service chooses, minimising to the tray and
+// coming back.
 #include <algorithm>
 #include <filesystem>
 #include <map>
 
 #include "app/app.h"
+#include "app/shared.h"
 #include "navigation/nav_bar.h"
 #include "navigation/start_panels.h"
 #include "tests/fake/app_fixture.h"
@@ -30,6 +32,13 @@ class Navigation : public AppFixture {
     ASSERT_TRUE(startApp());
   }
   fake::FakeWindow& bar() { return *gui.window("Form12"); }
+  Form& form(FormId id) { return app->form(id); }
+  void screen(double widthPx, double heightPx, float factor, int workBottomPx) {
+    gui.screenInfo.widthTwips = widthPx * factor;
+    gui.screenInfo.heightTwips = heightPx * factor;
+    gui.screenInfo.twipsPerPixelX = factor;
+    gui.screenInfo.workAreaBottomPx = workBottomPx;
+  }
   std::string source(const std::string& tab) const { return gui.picture("Form12", tab)->source(); }
   // The tabs shown as selected; fails on a tab that shows neither of its pictures.
   Names selectedTabs(bool signedIn = false) const {
@@ -177,10 +186,9 @@ TEST_F(Navigation, ExitHidesPanelsAndSearchPagesThenEnds) {
 }
 
 // The product service's reply chooses which of the account, share and questions tabs the bar
-// leaves out, and its width; anything but the numbers 0 to 3 keeps the design.
+// leaves out, and its width; anything but the numbers 0 to 3 keeps the design (its failures:
+// the fault matrix).
 TEST_F(Navigation, BarLayoutChosenByTheProductService) {
-  standin::Reply refused;
-  refused.refuse = true;
   const std::vector<std::tuple<standin::Reply, Names, double>> rows = {
       {{200, "0"}, {"Image6", "Image7", "Image8"}, 4600},
       {{200, "1"}, {"Image6"}, 6340},
@@ -188,9 +196,7 @@ TEST_F(Navigation, BarLayoutChosenByTheProductService) {
       {{200, " 3 "}, {"Image7"}, 6820},
       {{500, "0"}, {"Image6", "Image7", "Image8"}, 4600},  // the status is not looked at
       {{200, "4"}, {}, 7650},
-      {{200, "-1"}, {}, 7650},
-      {{200, "2x"}, {}, 7650},
-      {refused, {}, 7650}};
+      {{200, "-1"}, {}, 7650}};
   for (const auto& [reply, hidden, width] : rows) {
     SCOPED_TRACE(reply.body);
     app->unload(FormId::Form12);
@@ -279,6 +285,51 @@ TEST_F(Navigation, MinimisedStateGoesToTheTrayOrWithoutOneStaysOnTheTaskbar) {
   EXPECT_FALSE(app->isLoaded(FormId::Form7));
   run([&] { bar().setState(WindowState::Normal); });  // restored from the taskbar
   expectHomeView(left2);
+}
+
+TEST_F(Navigation, TaskbarHeightIsTheStripBelowTheWorkAreaRoundedHalfToEven) {
+  screen(1920, 1080, 15, 1040);
+  EXPECT_EQ(GetTaskbarHeight(*app), 600);
+  screen(1920, 1080, 15, 1080);  // at the top, left or right, or hidden
+  EXPECT_EQ(GetTaskbarHeight(*app), 0);
+  screen(3840, 2160, 7.5f, 2160 - 41);
+  EXPECT_EQ(GetTaskbarHeight(*app), 308);  // 307.5
+  screen(1920, 1080, 15, 0);               // a failed query: the whole screen
+  EXPECT_EQ(GetTaskbarHeight(*app), 16200);
+}
+
+TEST_F(Navigation, HomeViewRowAndBar) {
+  screen(1920, 1080, 15, 1040);
+  LayoutHomeView(*app);
+  EXPECT_EQ(app->m.gPanelsWidth, "15075");
+  double x0 = 1920 * 15 / 2.0 - 7537.5;
+  EXPECT_DOUBLE_EQ(form(FormId::Form1).Left(), x0 + 30);
+  // Gaps of 390 and 435 twips with the design widths.
+  EXPECT_DOUBLE_EQ(form(FormId::Form2).Left() - (form(FormId::Form1).Left() + 4740), 390);
+  EXPECT_DOUBLE_EQ(form(FormId::Form3).Left() - (form(FormId::Form2).Left() + 4740), 435);
+  for (FormId id : {FormId::Form4, FormId::Form5, FormId::Form6})
+    EXPECT_DOUBLE_EQ(form(id).Left(), x0);
+  double y0 = 1080 * 15 / 2.0 - 5475 / 2.0 - 600;
+  for (FormId id :
+       {FormId::Form1, FormId::Form2, FormId::Form3, FormId::Form4, FormId::Form5, FormId::Form6})
+    EXPECT_FLOAT_EQ(form(id).Top(), y0);
+  // The bar: centred by its own width, two bar heights above the row.
+  Form& bar = form(FormId::Form12);
+  EXPECT_DOUBLE_EQ(bar.Left(), 1920 * 15 / 2.0 - bar.Width() / 2);
+  EXPECT_FLOAT_EQ(form(FormId::Form1).Top() - bar.Top(), 1170);
+}
+
+TEST_F(Navigation, EqualPanelsGiveGapsOf390And420AndTheTaskbarIsMeasuredAnew) {
+  form(FormId::Form3).window().setClientSize(4740, 5475);
+  screen(1920, 1080, 15, 1040);
+  LayoutHomeView(*app);
+  EXPECT_EQ(app->m.gPanelsWidth, "15060");
+  EXPECT_DOUBLE_EQ(form(FormId::Form2).Left() - (form(FormId::Form1).Left() + 4740), 390);
+  EXPECT_DOUBLE_EQ(form(FormId::Form3).Left() - (form(FormId::Form2).Left() + 4740), 420);
+  double before = form(FormId::Form1).Top();
+  screen(1920, 1080, 15, 1080);  // the taskbar moved away
+  LayoutHomeView(*app);
+  EXPECT_FLOAT_EQ(form(FormId::Form1).Top() - before, 600);
 }
 
 }  // namespace

@@ -18,7 +18,7 @@ class StartupTest : public AppFixture {
     AppFixture::SetUp();
     reply(kWang, 200, "http://shop7.member.example/APP.PHP/index/index?lsr=777");
     reply(kCheck, 200, "1");
-    reply(kUp, 200, "0");
+    reply(kUp, 200, " 0 ");  // no update: no prompt
     reply("/app.php/index/nav", 200, "4");
   }
   void reply(const std::string& path, int status, const std::string& body) {
@@ -93,24 +93,6 @@ TEST_F(StartupTest, AddressEndsBeforePortHyphenOrPathAndOwnSitesAreNotChecked) {
     EXPECT_EQ(app->m.gLsr, "lsr=1");
     EXPECT_EQ(count(kCheck), c.checked ? 1u : 0u);
   }
-}
-
-TEST_F(StartupTest, UpdateCheck) {
-  writeData("app_url.txt", "http://a.member.example/?lsr=1\r\n");
-  reply(kUpUrl, 200, "http://dl.example/setup.exe");
-  reply(kUp, 200, " 0 ");
-  ASSERT_TRUE(restart());
-  EXPECT_TRUE(gui.boxes.empty());
-
-  // Anything but 0 is offered (when: the faults test); OK opens the download address and ends.
-  reply(kUp, 200, "2");
-  ASSERT_TRUE(restart(false));
-  gui.answers.push_back(MsgResult::Ok);
-  EXPECT_FALSE(startApp());
-  ASSERT_EQ(gui.boxes.size(), 1u);
-  EXPECT_EQ(gui.boxes[0].title, "发现新版本");
-  EXPECT_EQ(os.launched, Names{"http://dl.example/setup.exe"});
-  EXPECT_TRUE(fs::exists(path("temp/20240303140509.url")));
 }
 
 TEST_F(StartupTest, SecondInstanceAndNoNetworkEndBeforeAnyWindow) {
