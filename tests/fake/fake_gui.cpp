@@ -45,19 +45,15 @@ void FakeBrowser::completeDownload() {
   if (onDownloadComplete) gui_.dispatch(onDownloadComplete);
 }
 
-bool FakeBrowser::beginNavigation(const std::string& u) {
-  bool cancel = false;
-  if (onBeforeNavigate && !gui_.dispatch([&] { onBeforeNavigate(u, cancel); })) return false;
-  if (cancel) return false;
-  url_ = u;
-  return true;
-}
-
 bool FakeBrowser::requestNewWindow(const std::string& u) {
   Browser* receiver = nullptr;
   bool cancel = false;
   if (onNewWindow && !gui_.dispatch([&] { onNewWindow(receiver, cancel); })) return false;
-  return !cancel && receiver && static_cast<FakeBrowser*>(receiver)->beginNavigation(u);
+  if (cancel || !receiver) return false;
+  auto* r = static_cast<FakeBrowser*>(receiver);
+  if (r->onBeforeNavigate && !gui_.dispatch([&] { r->onBeforeNavigate(u, cancel); })) return false;
+  if (!cancel) r->url_ = u;
+  return !cancel;
 }
 
 bool FakeBrowser::contextMenu() {

@@ -114,10 +114,8 @@ class FakeBrowser : public FakeControl<Browser> {
   // Test actions. The page finishes loading: a new document, then the download-complete event.
   void completeDownload();
   // The page asks for a new window on `url`: the new-window event, then, when a receiver was
-  // given and nothing cancelled, the receiver's navigation. True when the receiver loads it.
+  // given and nothing cancelled, the receiver's before-navigate. True when the receiver loads it.
   bool requestNewWindow(const std::string& url);
-  // The browser begins a navigation of its own: before-navigate, then load when not cancelled.
-  bool beginNavigation(const std::string& url);
   // A context-menu event on the current document: true when a menu would show.
   bool contextMenu();
 

@@ -1,15 +1,11 @@
 // Soak: one run of the client (Qt windows, real browsers, the stand-in services behind
 // http_proxy) through 1,000 window switches, 100 minimise/restore cycles and 20 sign-in reloads,
-// in 20 equal rounds. After each round, once the unloaded windows are freed and the renderers'
-// garbage collected, the memory of the client and all its browser processes, its renderer
-// processes, page browsers, pages and top-level windows are read: no round may hold more
-// renderers, browsers, pages or windows than the first. Memory is the anonymous part of the PSS
-// (what the processes allocate; the rest moves with other programs that map the same libraries),
-// and its trend is compared, not single readings: the median of the last rounds may exceed the
-// median of the first rounds after the warm-up by 10% at most.
-//
-// KELVORA_SOAK_ROUNDS scales the run (default 20). tests/soak/run_soak.sh sets up the display,
-// the notification area and the stand-in services.
+// in 20 equal rounds (KELVORA_SOAK_ROUNDS scales it; tests/soak/run_soak.sh sets up the display,
+// the notification area and the services). After each round, once the unloaded windows are freed
+// and the renderers' garbage collected, no round may hold more renderers, page browsers, pages or
+// top-level windows than the first. Memory is the anonymous part of the PSS of the client and its
+// browser processes, compared by trend: the median of the last rounds may exceed the median of the
+// first rounds after the warm-up by 10% at most.
 #if __has_include(<malloc.h>)
 #include <malloc.h>
 #endif
@@ -22,10 +18,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 
-#include "account/account_window.h"
-#include "account/sharing_window.h"
 #include "app/app.h"
 #include "bench/harness.h"
 #include "bench/procmem.h"
@@ -46,10 +39,7 @@ double median(std::vector<double> v) {
 
 struct Sample {
   kv::bench::TreeMemory memory;
-  long ownKb = 0;  // the client process alone
-  int views = 0;
-  int pages = 0;
-  int windows = 0;
+  int views = 0, pages = 0, windows = 0;
 };
 
 class Soak : public ::testing::Test {
@@ -65,8 +55,7 @@ class Soak : public ::testing::Test {
   Sample settle() {
     kv::bench::pump(300);
     Sample s;
-    int stable = 0;
-    int last = -1;
+    int stable = 0, last = -1;
     for (int i = 0; i < 40 && stable < 3; ++i) {
       kv::bench::pump(100);
       int now = kv::bench::treeMemory(getpid()).renderers;
@@ -80,20 +69,10 @@ class Soak : public ::testing::Test {
     malloc_trim(0);
 #endif
     s.memory = kv::bench::treeMemory(getpid());
-    s.ownKb = kv::bench::pssKb(getpid());
     s.views = client->liveViews();
     s.pages = client->livePages();
     s.windows = static_cast<int>(QApplication::topLevelWidgets().size());
     return s;
-  }
-
-  void print(int round, const Sample& s) {
-    std::printf(
-        "round %2d: PSS %6.1f MB (anonymous %6.1f MB) in %d processes (client %5.1f MB), "
-        "%d renderers, %d views, %d pages, %d top-level widgets\n",
-        round, s.memory.pssKb / 1024.0, s.memory.anonKb / 1024.0, s.memory.processes,
-        s.ownKb / 1024.0, s.memory.renderers, s.views, s.pages, s.windows);
-    std::fflush(stdout);
   }
 
   std::unique_ptr<kv::bench::ProgramFolder> folder;
@@ -165,7 +144,12 @@ TEST_F(Soak, SwitchesMinimisesAndSignInReloadsKeepMemoryFlat) {
     ASSERT_FALSE(c.widget(kv::FormId::Form8)->isVisible());
 
     Sample s = settle();
-    print(round, s);
+    std::printf(
+        "round %2d: anonymous %6.1f MB in %d processes, %d renderers, %d views, %d pages, "
+        "%d windows\n",
+        round, s.memory.anonKb / 1024.0, s.memory.processes, s.memory.renderers, s.views, s.pages,
+        s.windows);
+    std::fflush(stdout);
     if (round == 0) first = s;
     EXPECT_LE(s.memory.renderers, first.memory.renderers) << "renderers kept, round " << round;
     EXPECT_LE(s.views, first.views) << "page browsers kept, round " << round;
