@@ -2,8 +2,6 @@
 // lock-out countdown, the stored sign-in and the reload of the windows. (Replies of every kind
 // and sign-ins that cannot be stored are in test_faults.cpp.)
 #include <algorithm>
-#include <filesystem>
-#include <functional>
 #include <string>
 #include <vector>
 

@@ -16,7 +16,6 @@
 #include "account/signin_window.h"
 #include "app/app.h"
 #include "app/shared.h"
-#include "platform/services/post_form.h"
 #include "tests/fake/app_fixture.h"
 
 namespace kv::test {
@@ -38,18 +37,17 @@ constexpr Fault kFaults[] = {Fault::Refused, Fault::ServerError, Fault::Empty, F
                              Fault::Good};
 const char* const kFaultNames[] = {"refused", "500 with a page", "empty", "no number", "good"};
 
-// The reply a fault sends; answered(): a status-200 reply reached the client.
-struct Scripted {
-  Reply reply;
-  bool answered() const { return !reply.refuse && reply.status == 200; }
-};
-Scripted scripted(Fault f, const std::string& good) {
+// The reply a fault sends; answered(): a status-200 reply that reaches the client.
+Reply scripted(Fault f, const std::string& good) {
   Reply r{200, good};
   r.refuse = f == Fault::Refused;
   if (f == Fault::ServerError) r = {500, "<html>500 服务器内部错误</html>", "text/html"};
   if (f == Fault::Empty) r.body = "";
   if (f == Fault::NoNumber) r.body = "服务维护中 please retry";
-  return {r};
+  return r;
+}
+bool answered(const Reply& r) {
+  return !r.refuse && r.status == 200;
 }
 
 // A data folder that takes no writes: every write that carries a byte is refused through the
@@ -80,12 +78,7 @@ class FaultTest : public AppFixture {
  protected:
   void SetUp() override {
     AppFixture::SetUp();
-    setPostLimits(300, 300);
     product(kWang, {200, kFreshText});
-  }
-  void TearDown() override {
-    AppFixture::TearDown();
-    setPostLimits(30000, 60000);
   }
   void product(const std::string& path, Reply r) {
     services.setReply(hosts::kProduct, path, std::move(r));
@@ -157,11 +150,11 @@ TEST_F(FaultTest, SiteTextRequest) {
     for (Fault f : kFaults) {
       SCOPED_TRACE(std::string(place.name) + ", " + kFaultNames[int(f)]);
       const Tree before = fresh(place.stored);
-      const Scripted s = scripted(f, good);
+      const Reply s = scripted(f, good);
       product(kCheck, {200, place.check});
-      product(kWang, s.reply);
+      product(kWang, s);
       const bool up = startApp();
-      if (!s.answered()) {
+      if (!answered(s)) {
         EXPECT_FALSE(up);
         EXPECT_TRUE(!gui.boxes.empty() && gui.boxes.back().text == kServerError);
         EXPECT_EQ(count(hosts::kProduct, kUp), 0u);
@@ -172,7 +165,7 @@ TEST_F(FaultTest, SiteTextRequest) {
       ASSERT_TRUE(up);
       EXPECT_TRUE(gui.boxes.empty());
       EXPECT_TRUE(homeViewUp());
-      EXPECT_TRUE(treeIs(before, {{"app_url.txt", s.reply.body + "\r\n"}}));
+      EXPECT_TRUE(treeIs(before, {{"app_url.txt", s.body + "\r\n"}}));
       const bool full = f == Fault::Good;
       EXPECT_EQ(app->m.gSiteUrl, full ? place.siteWith : place.siteWithout);
       EXPECT_EQ(app->m.gLsr, full ? place.lsrWith : place.lsrWithout);
@@ -191,10 +184,10 @@ TEST_F(FaultTest, StartUpQueries) {
   for (Fault f : kFaults) {
     SCOPED_TRACE(kFaultNames[int(f)]);
     const Tree before = fresh(kStoredText);
-    const Scripted update = scripted(f, "发现新版本 2.2，是否更新？");
-    product(kCheck, scripted(f, "网站正常").reply);
-    product(kUp, update.reply);
-    product(kNav, scripted(f, "二").reply);
+    const Reply update = scripted(f, "发现新版本 2.2，是否更新？");
+    product(kCheck, scripted(f, "网站正常"));
+    product(kUp, update);
+    product(kNav, scripted(f, "二"));
     gui.answers.push_back(MsgResult::Cancel);
     ASSERT_TRUE(startApp());
     EXPECT_TRUE(homeViewUp());
@@ -203,9 +196,9 @@ TEST_F(FaultTest, StartUpQueries) {
     EXPECT_EQ(app->m.gSiteUrl, kFreshSite);
     EXPECT_EQ(app->m.gLsr, "lsr=9");
     EXPECT_TRUE(treeIs(before, {{"app_url.txt", std::string(kFreshText) + "\r\n"}}));
-    ASSERT_EQ(gui.boxes.size(), update.reply.refuse ? 0u : 1u);
-    if (!update.reply.refuse) {
-      EXPECT_EQ(gui.boxes[0].text, update.reply.body);
+    ASSERT_EQ(gui.boxes.size(), update.refuse ? 0u : 1u);
+    if (!update.refuse) {
+      EXPECT_EQ(gui.boxes[0].text, update.body);
       EXPECT_EQ(gui.boxes[0].title, "发现新版本");
       EXPECT_EQ(gui.boxes[0].buttons, MsgButtons::OkCancel);
       EXPECT_LT(logIndex("move Form12"), logIndex("box " + gui.boxes[0].text));
@@ -225,19 +218,19 @@ TEST_F(FaultTest, DownloadAddressRequest) {
   for (Fault f : kFaults) {
     SCOPED_TRACE(kFaultNames[int(f)]);
     const Tree before = fresh(kStoredText);
-    const Scripted s = scripted(f, good);
-    product(kUpUrl, s.reply);
+    const Reply s = scripted(f, good);
+    product(kUpUrl, s);
     gui.answers.push_back(MsgResult::Ok);
     EXPECT_FALSE(startApp());
     EXPECT_TRUE(gui.ended);
     ASSERT_EQ(gui.boxes.size(), 1u);
     std::vector<fs::path> shortcuts;  // in temp, which the road emptied at the start
     for (const auto& e : fs::directory_iterator(path("temp"))) shortcuts.push_back(e.path());
-    ASSERT_EQ(shortcuts.size(), s.reply.refuse ? 0u : 1u);
-    if (!s.reply.refuse) {
+    ASSERT_EQ(shortcuts.size(), s.refuse ? 0u : 1u);
+    if (!s.refuse) {
       std::ostringstream file;
       file << std::ifstream(shortcuts[0], std::ios::binary).rdbuf();
-      EXPECT_EQ(file.str(), "[InternetShortcut]\r\nURL=" + s.reply.body + "\r\n");
+      EXPECT_EQ(file.str(), "[InternetShortcut]\r\nURL=" + s.body + "\r\n");
     }
     EXPECT_EQ(os.launched, f == Fault::Good ? Names{good} : Names{});
     EXPECT_TRUE(treeIs(before));
@@ -250,7 +243,7 @@ TEST_F(FaultTest, IncomeQuery) {
   for (Fault f : kFaults) {
     SCOPED_TRACE(kFaultNames[int(f)]);
     const Tree before = fresh(kStoredText, kSignedIn, "abc\r\n");
-    services.setReply(hosts::kPlatform, kIncome, scripted(f, "12.50aaa3.40bbb").reply);
+    services.setReply(hosts::kPlatform, kIncome, scripted(f, "12.50aaa3.40bbb"));
     ASSERT_TRUE(startApp());
     click("Form12", "Image6");
     EXPECT_EQ(count(hosts::kPlatform, kIncome), 1u);

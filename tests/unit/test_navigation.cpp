@@ -2,7 +2,6 @@
 // home-view layout, the window each switch shows, the tab it selects, the order in which windows
 // show, move and repaint, the layouts the product service chooses, minimising to the tray and
 // coming back.
-#include <algorithm>
 #include <filesystem>
 #include <map>
 
