@@ -22,10 +22,6 @@ const PageCase kPages[] = {
     {FormId::Form6, "Form6", true},
 };
 
-void PrintTo(const PageCase& c, std::ostream* os) {
-  *os << c.name;
-}
-
 const char kSite[] = "http://www.member.example";
 
 class SearchPagesTest : public AppFixture, public ::testing::WithParamInterface<PageCase> {

@@ -1,7 +1,13 @@
-// Numbers read from replies and files. (The regular expressions are the fuzz targets' matter: the
-// site text's and the income reply's, each against a reference.)
+// Numbers read from replies and files, and the income reply on long replies. (The regular
+// expressions and the income figures are the fuzz targets' matter: the site text's and the income
+// reply's, each against a reference.)
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <optional>
+#include <string>
+
+#include "account/income.h"
 #include "platform/services/text.h"
 
 namespace {
@@ -20,6 +26,23 @@ TEST(Text, NumbersReadWithBlanksAndNothingElse) {
   EXPECT_TRUE(kv::equalsNumber("1.0", 1));
   EXPECT_FALSE(kv::equalsNumber("", 0));
   EXPECT_FALSE(kv::equalsNumber("0abc", 0));
+}
+
+// Long lines without a marker, and markers by the million, take linear time (they took minutes).
+TEST(IncomeParse, LongRepliesAreReadInLinearTime) {
+  const auto start = std::chrono::steady_clock::now();
+  std::string reply;
+  while (reply.size() < 1'000'000) reply += "aab";
+  std::optional<kv::Income> income = kv::ParseIncome(reply + "\n12.50aaa3.40bbb");
+  ASSERT_TRUE(income.has_value());
+  EXPECT_EQ(income->thisMonth + " " + income->lastMonth, "12.50 3.40");
+  income = kv::ParseIncome("12" + std::string(4 << 20, 'a') + "\n");
+  ASSERT_TRUE(income);
+  EXPECT_EQ(income->lastMonth.size(), 1u);  // 4 Mi "a": the "aaa" removed, one "a" left
+  income = kv::ParseIncome("5aaa" + std::string(3 << 20, 'b') + "7");
+  ASSERT_TRUE(income);
+  EXPECT_EQ(income->lastMonth, "7");
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
 }
 
 }  // namespace

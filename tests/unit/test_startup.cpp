@@ -73,25 +73,16 @@ TEST_F(StartupTest, SiteCheckAcceptsAnyNumberButZero) {
   }
 }
 
-TEST_F(StartupTest, AddressEndsBeforePortHyphenOrPathAndOwnSitesAreNotChecked) {
-  const std::string own0 = std::string("http://") + hosts::kOwnSites[0],
-                    own3 = std::string("http://") + hosts::kOwnSites[3];
-  struct Case {
-    std::string stored, site;
-    bool checked;
-  };
-  for (const Case& c : {Case{"http://a.b.example:81/", "http://a.b.example", true},
-                        Case{"http://my-shop.example/", "http://my", true},
-                        Case{"http://a.example/path/x", "http://a.example", true},
-                        Case{"HTTP://CAPS.EXAMPLE/", "HTTP://CAPS.EXAMPLE", true},
-                        Case{"ftp://files.example/", "ftp://files.example", true},
-                        Case{own0 + "/", own0, false}, Case{own3 + "/", own3, false}}) {
-    SCOPED_TRACE(c.stored);
-    writeData("app_url.txt", c.stored + "?lsr=1\r\n");
+// The product's own sites are not checked. (Where the address ends is the site-text fuzz
+// target's.)
+TEST_F(StartupTest, OwnSitesAreNotChecked) {
+  for (int i : {0, 3}) {
+    const std::string own = std::string("http://") + hosts::kOwnSites[i];
+    writeData("app_url.txt", own + "/?lsr=1\r\n");
     ASSERT_TRUE(restart());
-    EXPECT_EQ(app->m.gSiteUrl, c.site);
+    EXPECT_EQ(app->m.gSiteUrl, own);
     EXPECT_EQ(app->m.gLsr, "lsr=1");
-    EXPECT_EQ(count(kCheck), c.checked ? 1u : 0u);
+    EXPECT_EQ(count(kCheck), 0u);
   }
 }
 
