@@ -1,6 +1,6 @@
 // The sign-in window against the fake GUI and the stand-in platform: box checks, escaping, the
-// lock-out countdown, the stored sign-in and the reload of the windows. (Replies of every kind
-// and sign-ins that cannot be stored are in test_faults.cpp.)
+// replies, the lock-out countdown, the stored sign-in and the reload of the windows. (Sign-ins
+// that cannot be stored are in test_faults.cpp.)
 #include <algorithm>
 #include <string>
 #include <vector>
