@@ -32,6 +32,23 @@ xcb_atom_t internAtom(xcb_connection_t* c, const char* name) {
   return atom;
 }
 
+xcb_connection_t* xcbConnection() {
+  auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+  return x11 ? x11->connection() : nullptr;
+}
+
+// Whether a window manager takes the map requests of top-level windows, so that a map may be
+// answered late. Without one a map is done at once.
+bool mapsRedirected() {
+  xcb_connection_t* c = xcbConnection();
+  if (!c) return false;
+  xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+  auto* r = xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, root), nullptr);
+  const bool redirected = r && (r->all_event_masks & XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT);
+  std::free(r);
+  return redirected;
+}
+
 QPointer<WindowWidget> lastShown;
 
 }  // namespace
@@ -50,8 +67,7 @@ QWidget* messageBoxOwner() {
 // Before the map: Qt adds the states it sets at the map to what the property holds; anything left
 // from an earlier map is dropped here. Once mapped: the EWMH request to the window manager.
 void skipTaskbar(QWidget* widget, bool mapped) {
-  auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-  xcb_connection_t* c = x11 ? x11->connection() : nullptr;
+  xcb_connection_t* c = xcbConnection();
   if (!widget || !c) return;
   static const xcb_atom_t state = internAtom(c, "_NET_WM_STATE");
   static const xcb_atom_t skip[] = {internAtom(c, "_NET_WM_STATE_SKIP_TASKBAR"),
@@ -169,8 +185,7 @@ void QtWindow::place() {
   if (widget_) widget_->move(twipsToPx(left_), twipsToPx(top_));
 }
 
-// Before a hidden window is mapped: its taskbar state and the place last set, which the window
-// manager takes at the map (a place set while hidden may not have reached the native window).
+// Before a hidden window is mapped: its taskbar state, which the window manager reads at the map.
 void QtWindow::prepareMap() {
   widget_->winId();
   QWindow* handle = widget_->windowHandle();
@@ -180,8 +195,7 @@ void QtWindow::prepareMap() {
     watched_ = handle;
   }
   if (!inTaskbar_) skipTaskbar(widget_, false);
-  handle->setGeometry(QRect(QPoint(twipsToPx(left_), twipsToPx(top_)), widget_->size()));
-  awaitingMap_ = true;
+  awaitingMap_ = mapsRedirected();
 }
 
 // Shown in the normal state: a window minimised by the window manager comes back. Leaving the
@@ -201,15 +215,12 @@ void QtWindow::show() {
   }
 }
 
-// The unmap waits for the event loop, so that a hide and a show in one handler (the tab of the
-// window shown) leave the window as it is. A window the window manager has not mapped yet is
-// unmapped once it has been: an unmap before that would be lost and the window would appear.
+// A window the window manager has not mapped yet is unmapped once it has been: an unmap before
+// that would be lost, and the window manager would still map the window.
 void QtWindow::hide() {
   if (!widget_) return;
   hidePending_ = true;
-  QTimer::singleShot(0, widget_, [w = widget_.data()] {
-    if (QtWindow* window = w->owner()) window->finishHide();
-  });
+  finishHide();
 }
 
 void QtWindow::finishHide() {
@@ -219,11 +230,15 @@ void QtWindow::finishHide() {
 }
 
 // The window manager has mapped (or restored) the window: the window's taskbar state, which the
-// window manager may have dropped while the window was withdrawn, and a hide asked for meanwhile.
+// window manager drops when a window is withdrawn (a hide and a show in one handler may meet
+// it), and a hide asked for meanwhile, once the expose event has been handled.
 void QtWindow::exposed() {
   if (awaitingMap_ && !inTaskbar_) skipTaskbar(widget_, true);
   awaitingMap_ = false;
-  if (hidePending_) hide();
+  if (!hidePending_) return;
+  QTimer::singleShot(0, widget_, [w = widget_.data()] {
+    if (QtWindow* window = w->owner()) window->finishHide();
+  });
 }
 
 bool QtWindow::isVisible() const {
