@@ -78,6 +78,7 @@ void FakeWindow::move(double left, double top) {
 void FakeWindow::show() {
   gui_.log.push_back("show " + name);
   visible_ = true;
+  if (state_ != WindowState::Normal) setState(WindowState::Normal);
   if (!shownOnce_) {
     shownOnce_ = true;
     if (onResize) onResize();

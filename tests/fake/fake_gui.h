@@ -148,6 +148,7 @@ class FakeWindow : public Listed<Window> {
   void restore() override;
   void setFocus() override;
   void setIcon(const std::string& r) override { icon_ = r; }
+  void setShowInTaskbar(bool) override {}
   std::unique_ptr<Picture> createPicture(const std::string& n) override;
   std::unique_ptr<TextBox> createTextBox(const std::string& n) override;
   std::unique_ptr<Timer> createTimer(const std::string& n) override;
