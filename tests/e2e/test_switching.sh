@@ -47,6 +47,8 @@ if has_wm; then
   # The window manager's close on a search page and on a dialog hides it; its tab brings it back.
   for tab in own:own-page questions:questions; do
     E2E_STEP="closed by the window manager: ${tab#*:}"
+    bar_click "${tab%%:*}"
+    expect_windows bar "${tab#*:}"
     wmctrl -i -c "$(client_window_id "${tab#*:}")"
     expect_windows bar
     kill -0 "$E2E_CLIENT" || fail "the program ended"
