@@ -57,7 +57,10 @@ e2e_setup() {
   cp "$KELVORA_BIN" "$E2E_PROG/kelvora"
   cp -r "$KELVORA_IMG_DIR" "$E2E_PROG/img"
   printf ' 0 \r\n' >"$E2E_PROG/paz/l/s/r/dl.txt"
-  export HOME="$E2E_DIR/home"
+  # A home of its own, where the desktops find their settings; nothing of the session the test
+  # was started from.
+  export HOME="$E2E_DIR/home" XDG_CONFIG_HOME="$E2E_DIR/home/.config"
+  unset SESSION_MANAGER XDG_DATA_HOME XDG_CACHE_HOME
   mkdir -p "$HOME"
 
   Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp 3>"$E2E_DIR/display" >/dev/null 2>&1 &
@@ -136,7 +139,7 @@ sni_tray_ready() {
 
 # Xfce's panel: taskbar, pager and status tray at the top of the screen, as Xfce lays it out.
 xfce_panel_config() {
-  local dir="$HOME/.config/xfce4/xfconf/xfce-perchannel-xml"
+  local dir="$XDG_CONFIG_HOME/xfce4/xfconf/xfce-perchannel-xml"
   mkdir -p "$dir"
   cat >"$dir/xfce4-panel.xml" <<'XML'
 <?xml version="1.0" encoding="UTF-8"?>
