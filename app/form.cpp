@@ -32,8 +32,11 @@ const char* formName(FormId id) {
   return "Form";
 }
 
+// Every window is frameless; only the bar has an entry on the taskbar, the other windows are
+// reached through it.
 Form::Form(App& app, FormId id) : app_(app), id_(id), window_(app.gui.createWindow(formName(id))) {
   window_->setFrameless(true);
+  window_->setShowInTaskbar(id == FormId::Form12);
 }
 
 Form::~Form() = default;

@@ -52,6 +52,9 @@ Form12::Form12(App& app) : Form(app, FormId::Form12) {
   Image5->onMouseMove = [this](float, float) { Image5_MouseMove(); };
   window().onResize = [this] { Form_Resize(); };
   window().onMouseMove = [this](float x, float y) { Form_MouseMove(x, y); };
+  // Closing the bar through the window manager is its exit button: with the bar gone nothing
+  // would be left to bring the program back or end it.
+  window().onCloseRequest = [this] { Image5_Click(); };
 }
 
 // Adds the notification-area icon and hides every window; the account window is unloaded so that

@@ -117,7 +117,8 @@ class Window {
   virtual double height() const = 0;
   virtual void setLeft(double left) = 0;
   virtual void setTop(double top) = 0;
-  virtual void show() = 0;  // modeless, no owner
+  // Modeless, no owner, in the normal state, at the place last set.
+  virtual void show() = 0;
   virtual void hide() = 0;
   virtual bool isVisible() const = 0;
   virtual void setState(WindowState state) = 0;
@@ -125,6 +126,8 @@ class Window {
   virtual void restore() = 0;   // shown and restored from the minimised state
   virtual void setFocus() = 0;  // give the window the input focus
   virtual void setIcon(const std::string& resource) = 0;
+  // Whether the window has an entry of its own on the taskbar and the pager (taken at each show).
+  virtual void setShowInTaskbar(bool show) = 0;
 
   virtual std::unique_ptr<Picture> createPicture(const std::string& name) = 0;
   virtual std::unique_ptr<TextBox> createTextBox(const std::string& name) = 0;
@@ -136,6 +139,9 @@ class Window {
   std::function<void()> onResize;
   // Mouse moves over the window's own surface, x and y in twips.
   std::function<void(float x, float y)> onMouseMove;
+  // The window manager asks to close the window (its close button, Alt+F4). Unset, the window
+  // hides.
+  std::function<void()> onCloseRequest;
 };
 
 // The notification-area icon record: the fields the program fills before an add.

@@ -5,8 +5,10 @@
 #include <QApplication>
 #include <QFile>
 #include <QFontDatabase>
+#include <QGridLayout>
 #include <QLibraryInfo>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QScreen>
 #include <QTimer>
@@ -32,6 +34,9 @@ double twipsPerPixel() {
 
 void initApplication(QApplication& app) {
   app.setQuitOnLastWindowClosed(false);
+  // The program's icon, for every window that sets none of its own (message boxes included).
+  const QString icon = QStringLiteral(":/pictures/form12/icon.png");
+  if (QFile::exists(icon)) QApplication::setWindowIcon(QIcon(icon));
 
 #if defined(__GLIBC__)
   // Large buffers (the windows' pictures, the browsers' frames) are made and freed at every load
@@ -68,7 +73,6 @@ std::unique_ptr<Window> QtGui::createWindow(const std::string& name) {
   return std::make_unique<QtWindow>(name);
 }
 
-// A modal box with no icon. With OK and Cancel, closing the box any other way answers Cancel.
 QString messageBoxText(const std::string& text) {
   // A box shows the text a server sent (the update prompt); a page of megabytes would freeze the
   // client, so it is cut to what a box can show.
@@ -92,24 +96,42 @@ QString messageBoxText(const std::string& text) {
   return shown;
 }
 
+// A modal box with no icon. With OK and Cancel, closing the box any other way answers Cancel.
+// The box belongs to the window that raised it (see messageBoxOwner): it stands over that window
+// and has no taskbar entry of its own; it goes with its owner if the owner goes while it is open.
 MsgResult QtGui::messageBox(const std::string& text, const std::string& title, MsgButtons buttons) {
-  QMessageBox box;
-  box.setObjectName(QStringLiteral("KelvoraMessageBox"));
-  box.setIcon(QMessageBox::NoIcon);
-  box.setWindowTitle(QString::fromStdString(title));
-  box.setTextFormat(Qt::PlainText);  // server replies are shown as they are
-  box.setText(messageBoxText(text));
+  QWidget* owner = messageBoxOwner();
+  QPointer<QMessageBox> box = new QMessageBox(owner);
+  box->setObjectName(QStringLiteral("KelvoraMessageBox"));
+  box->setIcon(QMessageBox::NoIcon);
+  box->setWindowTitle(QString::fromStdString(title));
+  box->setTextFormat(Qt::PlainText);  // server replies are shown as they are
+  box->setText(messageBoxText(text));
   if (buttons == MsgButtons::OkCancel) {
-    box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
-    box.setEscapeButton(QMessageBox::Cancel);
+    box->setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+    box->setEscapeButton(QMessageBox::Cancel);
   } else {
-    box.setStandardButtons(QMessageBox::Ok);
-    box.setEscapeButton(QMessageBox::Ok);
+    box->setStandardButtons(QMessageBox::Ok);
+    box->setEscapeButton(QMessageBox::Ok);
   }
-  box.setDefaultButton(QMessageBox::Ok);
-  box.exec();
-  if (buttons == MsgButtons::Ok) return MsgResult::Ok;
-  return box.clickedButton() == box.button(QMessageBox::Ok) ? MsgResult::Ok : MsgResult::Cancel;
+  box->setDefaultButton(QMessageBox::Ok);
+  for (QAbstractButton* b : box->buttons()) b->setIcon(QIcon());  // some desktop styles add them
+  // Wide enough for a window manager's title bar to show the title beside its buttons (room for
+  // four of them and the icon), within two thirds of the screen.
+  constexpr int kTitleBarRoom = 160;
+  QFont titleFont = box->font();
+  titleFont.setBold(true);
+  int width = QFontMetrics(titleFont).horizontalAdvance(box->windowTitle()) + kTitleBarRoom;
+  if (QScreen* screen = QGuiApplication::primaryScreen())
+    width = std::min(width, screen->availableGeometry().width() * 2 / 3);
+  if (auto* grid = qobject_cast<QGridLayout*>(box->layout()))
+    grid->addItem(new QSpacerItem(width, 0), grid->rowCount(), 0, 1, grid->columnCount());
+  if (owner) skipTaskbar(box, false);
+  box->exec();
+  if (!box) return buttons == MsgButtons::Ok ? MsgResult::Ok : MsgResult::Cancel;
+  bool ok = buttons == MsgButtons::Ok || box->clickedButton() == box->button(QMessageBox::Ok);
+  delete box;
+  return ok ? MsgResult::Ok : MsgResult::Cancel;
 }
 
 ScreenInfo QtGui::screen() const {

@@ -5,6 +5,7 @@
 #include <QDBusInterface>
 #include <QGuiApplication>
 #include <QPixmap>
+#include <QStyleHints>
 #include <QSystemTrayIcon>
 
 #include "platform/qt/qt_units.h"
@@ -47,9 +48,9 @@ bool statusNotifierHost() {
 QtTray::QtTray() = default;
 QtTray::~QtTray() = default;
 
-bool QtTray::triggerRestores() const {
-  if (triggerRestores_) return *triggerRestores_;
-  QByteArray env = qgetenv("KELVORA_TRAY_TRIGGER_RESTORES");
+bool QtTray::activationsOnly() const {
+  if (activationsOnly_) return *activationsOnly_;
+  QByteArray env = qgetenv("KELVORA_TRAY_SNI");
   if (env == "1") return true;
   if (env == "0") return false;
   static const bool detected = statusNotifierHost();
@@ -101,7 +102,16 @@ void QtTray::activated(int reason) {
   unsigned code = 0;
   switch (reason) {
     case QSystemTrayIcon::Trigger:
-      code = triggerRestores() ? kLeftDouble : kLeftUp;
+      code = kLeftUp;
+      if (activationsOnly()) {
+        const int interval = QGuiApplication::styleHints()->mouseDoubleClickInterval();
+        if (lastActivation_.isValid() && !lastActivation_.hasExpired(interval)) {
+          code = kLeftDouble;
+          lastActivation_.invalidate();
+        } else {
+          lastActivation_.start();
+        }
+      }
       break;
     case QSystemTrayIcon::DoubleClick:
       code = kLeftDouble;

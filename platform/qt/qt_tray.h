@@ -3,6 +3,7 @@
 // window's handler decodes them as it would the native notification (515 a left double-click).
 #pragma once
 
+#include <QElapsedTimer>
 #include <QPointer>
 #include <memory>
 #include <optional>
@@ -25,13 +26,13 @@ class QtTray : public Tray {
   bool isAvailable() const override;
   bool isShown() const override;
 
-  // Notification areas that speak the StatusNotifierItem protocol report a single activation for
-  // a left click and never a double-click. In that mode a left click is delivered as the
-  // double-click code, so that the icon can still bring the program back. Unset, the mode is
-  // detected (see the .cpp); the environment variable KELVORA_TRAY_TRIGGER_RESTORES=1 or =0
-  // forces it as well.
-  void setTriggerRestores(std::optional<bool> on) { triggerRestores_ = on; }
-  bool triggerRestores() const;
+  // Notification areas that speak the StatusNotifierItem protocol report one activation per left
+  // click and never a double-click. With such a host two activations within the double-click
+  // interval are delivered as the double-click code, a single one as a left button up. Unset, the
+  // host is detected (see the .cpp); the environment variable KELVORA_TRAY_SNI=1 or =0 forces it
+  // as well.
+  void setActivationsOnly(std::optional<bool> on) { activationsOnly_ = on; }
+  bool activationsOnly() const;
 
   // The Qt icon (nullptr before the first add); for tests.
   QSystemTrayIcon* icon() const { return icon_.get(); }
@@ -47,7 +48,8 @@ class QtTray : public Tray {
 
   std::unique_ptr<QSystemTrayIcon> icon_;
   QPointer<WindowWidget> window_;  // the window of the last add
-  std::optional<bool> triggerRestores_;
+  std::optional<bool> activationsOnly_;
+  QElapsedTimer lastActivation_;  // the single activation that may begin a double-click
 };
 
 }  // namespace kv::qt

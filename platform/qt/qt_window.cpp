@@ -1,10 +1,17 @@
 #include "platform/qt/qt_window.h"
 
+#include <xcb/xcb.h>
+
+#include <QApplication>
 #include <QCloseEvent>
 #include <QFile>
+#include <QGuiApplication>
 #include <QIcon>
 #include <QMouseEvent>
+#include <QTimer>
 #include <QWindowStateChangeEvent>
+#include <cstdlib>
+#include <cstring>
 
 #include "platform/qt/qt_browser.h"
 #include "platform/qt/qt_controls.h"
@@ -16,12 +23,65 @@ namespace {
 QString qs(const std::string& s) {
   return QString::fromStdString(s);
 }
+
+xcb_atom_t internAtom(xcb_connection_t* c, const char* name) {
+  xcb_intern_atom_reply_t* r =
+      xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, std::strlen(name), name), nullptr);
+  xcb_atom_t atom = r ? r->atom : xcb_atom_t(XCB_ATOM_NONE);
+  std::free(r);
+  return atom;
+}
+
+QPointer<WindowWidget> lastShown;
+
 }  // namespace
+
+QWidget* messageBoxOwner() {
+  auto shown = [](QWidget* w) {
+    auto* ww = dynamic_cast<WindowWidget*>(w);
+    return ww && ww->owner() && ww->owner()->isVisible() ? ww : nullptr;
+  };
+  QWidget* active = QApplication::activeWindow();
+  if (active && !dynamic_cast<WindowWidget*>(active)) return active;
+  if (QWidget* w = shown(active)) return w;
+  return shown(lastShown.data());
+}
+
+// Before the map: Qt adds the states it sets at the map to what the property holds; anything left
+// from an earlier map is dropped here. Once mapped: the EWMH request to the window manager.
+void skipTaskbar(QWidget* widget, bool mapped) {
+  auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+  xcb_connection_t* c = x11 ? x11->connection() : nullptr;
+  if (!widget || !c) return;
+  static const xcb_atom_t state = internAtom(c, "_NET_WM_STATE");
+  static const xcb_atom_t skip[] = {internAtom(c, "_NET_WM_STATE_SKIP_TASKBAR"),
+                                    internAtom(c, "_NET_WM_STATE_SKIP_PAGER")};
+  const auto window = static_cast<xcb_window_t>(widget->winId());
+  if (!mapped) {
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, state, XCB_ATOM_ATOM, 32, 2, skip);
+  } else {
+    xcb_client_message_event_t event{};
+    event.response_type = XCB_CLIENT_MESSAGE;
+    event.format = 32;
+    event.window = window;
+    event.type = state;
+    event.data.data32[0] = 1;  // add
+    event.data.data32[1] = skip[0];
+    event.data.data32[2] = skip[1];
+    event.data.data32[3] = 1;  // from an application
+    xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+    xcb_send_event(c, 0, root,
+                   XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
+                   reinterpret_cast<const char*>(&event));
+  }
+  xcb_flush(c);
+}
 
 // ---- widget ---------------------------------------------------------------------------------
 
 WindowWidget::WindowWidget(QtWindow* owner) : QWidget(nullptr, Qt::Window), owner_(owner) {
   setMouseTracking(true);
+  setAttribute(Qt::WA_AlwaysShowToolTips);  // tooltips whether or not the window is active
 }
 
 // Moves over the window's own surface only: a move over a control that the control did not take
@@ -37,10 +97,19 @@ void WindowWidget::changeEvent(QEvent* event) {
   if (event->type() == QEvent::WindowStateChange && owner_) owner_->stateChanged();
 }
 
-// The program closes no window through the window manager; a close request only hides it.
+// The window manager's close request is the window's to answer; the widget is never closed.
 void WindowWidget::closeEvent(QCloseEvent* event) {
   event->ignore();
-  hide();
+  if (owner_)
+    owner_->closeRequested();
+  else
+    hide();
+}
+
+bool WindowWidget::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::Expose && owner_ && static_cast<QWindow*>(watched)->isExposed())
+    owner_->exposed();
+  return false;
 }
 
 // ---- window ---------------------------------------------------------------------------------
@@ -66,13 +135,16 @@ std::string QtWindow::caption() const {
   return widget_ ? widget_->windowTitle().toStdString() : std::string();
 }
 
-// A frameless window stays a normal top-level window with its place on the taskbar.
+// A frameless window stays a normal top-level window.
 void QtWindow::setFrameless(bool frameless) {
   if (!widget_ || widget_->windowFlags().testFlag(Qt::FramelessWindowHint) == frameless) return;
   bool shown = widget_->isVisible();
   widget_->setWindowFlag(Qt::FramelessWindowHint, frameless);  // hides the widget
   place();
-  if (shown) widget_->show();
+  if (shown) {
+    prepareMap();
+    widget_->show();
+  }
 }
 
 void QtWindow::setClientSize(double width, double height) {
@@ -97,22 +169,65 @@ void QtWindow::place() {
   if (widget_) widget_->move(twipsToPx(left_), twipsToPx(top_));
 }
 
+// Before a hidden window is mapped: its taskbar state and the place last set, which the window
+// manager takes at the map (a place set while hidden may not have reached the native window).
+void QtWindow::prepareMap() {
+  widget_->winId();
+  QWindow* handle = widget_->windowHandle();
+  if (!handle) return;
+  if (handle != watched_) {
+    handle->installEventFilter(widget_);
+    watched_ = handle;
+  }
+  if (!inTaskbar_) skipTaskbar(widget_, false);
+  handle->setGeometry(QRect(QPoint(twipsToPx(left_), twipsToPx(top_)), widget_->size()));
+  awaitingMap_ = true;
+}
+
+// Shown in the normal state: a window minimised by the window manager comes back. Leaving the
+// minimised state maps a hidden native window at once, so the map is prepared first.
 void QtWindow::show() {
   if (!widget_) return;
+  hidePending_ = false;
+  if (!widget_->isVisible()) prepareMap();
+  if (widget_->isMinimized())
+    widget_->setWindowState(widget_->windowState() & ~Qt::WindowMinimized);
   widget_->show();
   widget_->raise();
+  lastShown = widget_;
   if (!shownOnce_) {
     shownOnce_ = true;
     raiseResize();
   }
 }
 
+// The unmap waits for the event loop, so that a hide and a show in one handler (the tab of the
+// window shown) leave the window as it is. A window the window manager has not mapped yet is
+// unmapped once it has been: an unmap before that would be lost and the window would appear.
 void QtWindow::hide() {
-  if (widget_) widget_->hide();
+  if (!widget_) return;
+  hidePending_ = true;
+  QTimer::singleShot(0, widget_, [w = widget_.data()] {
+    if (QtWindow* window = w->owner()) window->finishHide();
+  });
+}
+
+void QtWindow::finishHide() {
+  if (!hidePending_ || (awaitingMap_ && widget_->isVisible())) return;
+  hidePending_ = false;
+  widget_->hide();
+}
+
+// The window manager has mapped (or restored) the window: the window's taskbar state, which the
+// window manager may have dropped while the window was withdrawn, and a hide asked for meanwhile.
+void QtWindow::exposed() {
+  if (awaitingMap_ && !inTaskbar_) skipTaskbar(widget_, true);
+  awaitingMap_ = false;
+  if (hidePending_) hide();
 }
 
 bool QtWindow::isVisible() const {
-  return widget_ && widget_->isVisible();
+  return widget_ && widget_->isVisible() && !hidePending_;
 }
 
 // Changes the state alone: a hidden window stays hidden, a shown one is minimised or restored
@@ -137,10 +252,13 @@ void QtWindow::restore() {
   if (!widget_) return;
   holdResize_ = true;
   pendingResize_ = false;
+  hidePending_ = false;
+  if (!widget_->isVisible()) prepareMap();
   widget_->showNormal();
   if (widget_) {
     widget_->raise();
     widget_->activateWindow();
+    lastShown = widget_;
   }
   holdResize_ = false;
   if (!shownOnce_) {
@@ -196,6 +314,13 @@ void QtWindow::stateChanged() {
     pendingResize_ = true;
   else
     raiseResize();
+}
+
+void QtWindow::closeRequested() {
+  if (onCloseRequest)
+    onCloseRequest();
+  else
+    hide();
 }
 
 void QtWindow::mouseMoved(double xPx, double yPx) {

@@ -4,12 +4,22 @@
 
 #include <QPointer>
 #include <QWidget>
+#include <QWindow>
 
 #include "platform/gui.h"
 
 namespace kv::qt {
 
 class QtWindow;
+
+// Gives a top-level widget no entry on the taskbar and the pager: before its map (`mapped` false)
+// the state is set on the native window (created here), which the window manager reads at the
+// map; once mapped it is asked of the window manager. Does nothing off X11.
+void skipTaskbar(QWidget* widget, bool mapped);
+
+// The window a message box belongs to: the active window, else the window last shown, when the
+// program shows it; nullptr when there is none.
+QWidget* messageBoxOwner();
 
 // The widget of a window. Its owner is cleared when the window object goes, so that events that
 // are still queued for the widget reach nothing.
@@ -23,6 +33,7 @@ class WindowWidget : public QWidget {
   void mouseMoveEvent(QMouseEvent* event) override;
   void changeEvent(QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;  // the native window's exposure
 
  private:
   QtWindow* owner_;
@@ -51,6 +62,7 @@ class QtWindow : public Window {
   void restore() override;
   void setFocus() override;
   void setIcon(const std::string& resource) override;
+  void setShowInTaskbar(bool show) override { inTaskbar_ = show; }
 
   std::unique_ptr<Picture> createPicture(const std::string& name) override;
   std::unique_ptr<TextBox> createTextBox(const std::string& name) override;
@@ -62,9 +74,13 @@ class QtWindow : public Window {
   // Called by the widget.
   void stateChanged();
   void mouseMoved(double xPx, double yPx);
+  void closeRequested();
+  void exposed();
+  void finishHide();
 
  private:
   void place();
+  void prepareMap();
   void raiseResize();
 
   QPointer<WindowWidget> widget_;
@@ -73,6 +89,10 @@ class QtWindow : public Window {
   bool minimised_ = false;   // the state last reported through onResize
   bool holdResize_ = false;  // inside restore(): raise one resize at its end
   bool pendingResize_ = false;
+  bool inTaskbar_ = true;
+  bool awaitingMap_ = false;   // mapped, not yet exposed
+  bool hidePending_ = false;   // hidden for the program, not yet unmapped
+  QPointer<QWindow> watched_;  // the native window the widget filters
 };
 
 }  // namespace kv::qt

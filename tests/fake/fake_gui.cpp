@@ -144,6 +144,7 @@ void FakeWindow::setClientSize(double w, double h) {
 void FakeWindow::show() {
   gui_.log.push_back("show " + name);
   visible_ = true;
+  if (state_ != WindowState::Normal) setState(WindowState::Normal);
   if (!shownOnce_) {
     shownOnce_ = true;
     if (onResize) onResize();

@@ -154,6 +154,7 @@ class FakeWindow : public Window {
   void restore() override;
   void setFocus() override;
   void setIcon(const std::string& r) override { icon_ = r; }
+  void setShowInTaskbar(bool s) override { inTaskbar = s; }
 
   std::unique_ptr<Picture> createPicture(const std::string& name) override;
   std::unique_ptr<TextBox> createTextBox(const std::string& name) override;
@@ -161,6 +162,7 @@ class FakeWindow : public Window {
   std::unique_ptr<Browser> createBrowser(const std::string& name) override;
 
   std::string name;
+  bool inTaskbar = true;
   bool frameless() const { return frameless_; }
   std::string icon() const { return icon_; }
 
