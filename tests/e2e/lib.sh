@@ -309,20 +309,24 @@ windows_are() {
 }
 
 # A round trip through the window manager: a window mapped now is managed only after everything
-# the window manager was sent before it. Nothing to wait for without one.
-probe_managed() {
-  local id
-  id=$(xdotool search --name "^$1\$" 2>/dev/null | head -n1)
-  [ -n "$id" ] && xprop -root _NET_CLIENT_LIST | grep -qiw "$(printf '0x%x' "$id")"
-}
+# the window manager was sent before it. The probe window is gone again, frame and all, when
+# this returns, so that nothing of it changes while the caller looks at the windows. Nothing to
+# wait for without a window manager.
+managed() { xprop -root _NET_CLIENT_LIST | grep -qiw "$(printf '0x%x' "$1")"; }
+unmanaged() { ! managed "$1"; }
+probe_id() { xdotool search --name "^$1\$" 2>/dev/null | head -n1; }
 wm_round_trip() {
   has_wm || return 0
-  local title="kelvora-e2e-probe-$RANDOM" probe
+  local title="kelvora-e2e-probe-$RANDOM" probe id=
   xmessage -title "$title" -geometry +0+0 probe >/dev/null 2>&1 &
   probe=$!
-  wait_for 20 probe_managed "$title" || fail "the window manager did not take a new window"
+  wait_for 20 sh -c "[ -n \"\$(xdotool search --name '^$title\$')\" ]" ||
+    fail "the probe window did not appear"
+  id=$(probe_id "$title")
+  wait_for 20 managed "$id" || fail "the window manager did not take a new window"
   kill "$probe"
   wait "$probe" 2>/dev/null || true
+  wait_for 20 unmanaged "$id" || fail "the window manager kept a closed window"
 }
 
 # Waits until the client shows exactly these windows (names as for place) at their places, and
