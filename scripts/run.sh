@@ -77,7 +77,8 @@ if [ -z "${DISPLAY:-}" ]; then
   printf 'Starting a virtual display with a notification area ... '
   rm -f "$demo/display"
   # A session of its own: Ctrl-C reaches the display only through the cleanup, after the client.
-  setsid Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp 3>"$demo/display" \
+  # It never resets: a reset when a client leaves drops the connections made meanwhile.
+  setsid Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp -noreset 3>"$demo/display" \
     >"$demo/xvfb.log" 2>&1 &
   pids+=($!)
   poll 10 test -s "$demo/display" || { echo "failed; see $demo/xvfb.log"; exit 1; }

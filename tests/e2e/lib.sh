@@ -63,7 +63,10 @@ e2e_setup() {
   unset SESSION_MANAGER XDG_DATA_HOME XDG_CACHE_HOME
   mkdir -p "$HOME"
 
-  Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp 3>"$E2E_DIR/display" >/dev/null 2>&1 &
+  # -noreset: a display that resets when its last client leaves drops the connections made
+  # meanwhile (dbus-launch looks in and leaves just before the window manager connects).
+  Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp -noreset 3>"$E2E_DIR/display" \
+    >/dev/null 2>&1 &
   E2E_PIDS+=($!)
   wait_for 10 test -s "$E2E_DIR/display" || fail "Xvfb did not start"
   export DISPLAY=":$(cat "$E2E_DIR/display")"
@@ -193,20 +196,24 @@ e2e_desktop() {
       xfce_panel_config
       xfwm4 --compositor="${E2E_DESKTOP#xfwm4-}" >"$E2E_DIR/wm.log" 2>&1 &
       E2E_PIDS+=($!)
-      wait_for 20 wm_is Xfwm4 || fail "xfwm4 did not start"
+      wait_for 60 wm_is Xfwm4 || fail "xfwm4 did not start: $(tail -n 5 "$E2E_DIR/wm.log")"
       xfce4-panel >"$E2E_DIR/panel.log" 2>&1 &
       E2E_PIDS+=($!)
-      wait_for 20 strut_applied xfce4-panel || fail "xfce4-panel did not take its place"
-      wait_for 20 sni_tray_ready || fail "xfce4-panel's status tray did not start"
+      wait_for 60 strut_applied xfce4-panel ||
+        fail "xfce4-panel did not take its place: $(tail -n 5 "$E2E_DIR/panel.log")"
+      wait_for 60 sni_tray_ready ||
+        fail "xfce4-panel's status tray did not start: $(tail -n 5 "$E2E_DIR/panel.log")"
       ;;
     openbox)
       openbox >"$E2E_DIR/wm.log" 2>&1 &
       E2E_PIDS+=($!)
-      wait_for 20 wm_is Openbox || fail "openbox did not start"
+      wait_for 60 wm_is Openbox || fail "openbox did not start: $(tail -n 5 "$E2E_DIR/wm.log")"
       tint2 -c /etc/xdg/tint2/tint2rc >"$E2E_DIR/panel.log" 2>&1 &
       E2E_PIDS+=($!)
-      wait_for 20 strut_applied tint2 || fail "tint2 did not take its place"
-      wait_for 20 xembed_tray_ready || fail "tint2's notification area did not start"
+      wait_for 60 strut_applied tint2 ||
+        fail "tint2 did not take its place: $(tail -n 5 "$E2E_DIR/panel.log")"
+      wait_for 60 xembed_tray_ready ||
+        fail "tint2's notification area did not start: $(tail -n 5 "$E2E_DIR/panel.log")"
       ;;
     *) fail "unknown desktop $E2E_DESKTOP" ;;
   esac

@@ -32,6 +32,7 @@ answer_box() {
     "$(printf '0x%x' "$(client_window_id signin)")" ] ||
     fail "the message box is not transient for the sign-in window: $(xprop -id "$box" WM_TRANSIENT_FOR)"
   expect_taskbar
+  e2e_screenshot message-box
   xdotool windowfocus --sync "$(window_id '^Kelvora$')" key Return
   wait_for 10 sh -c "! xdotool search --onlyvisible --name '^Kelvora\$' >/dev/null" || fail "the box stayed"
 }
