@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages the client, its tests and the demo need (as root). Packages
-# already present are not fetched again.
+# Installs the Debian 12 packages the client, its tests and the demo need (as root): the desktops
+# the end-to-end tests run on among them. Packages already present are not fetched again.
 set -euo pipefail
 
 packages=(
@@ -10,6 +10,7 @@ packages=(
   googletest libgtest-dev libgmock-dev
   fonts-wqy-microhei
   xvfb xauth trayer xdotool imagemagick x11-utils libxcb1-dev
+  xfwm4 xfce4-panel openbox tint2 wmctrl dbus-x11
 )
 
 missing=()
