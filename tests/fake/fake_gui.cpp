@@ -171,7 +171,6 @@ MsgResult FakeGui::messageBox(const std::string& text, const std::string& title,
 
 void FakeGui::endProcess(int code) {
   ended = true;
-  endCode = code;
   log.push_back("end");
   throw ProcessEnded{code};
 }

@@ -132,7 +132,7 @@ class FakeWindow : public Listed<Window> {
   FakeWindow(FakeGui& gui, const std::string& name) : Listed(gui, "", name) {}
   void setCaption(const std::string& c) override { caption_ = c; }
   std::string caption() const override { return caption_; }
-  void setFrameless(bool f) override { frameless_ = f; }
+  void setFrameless(bool) override {}
   void setClientSize(double w, double h) override;
   double left() const override { return left_; }
   double top() const override { return top_; }
@@ -147,19 +147,17 @@ class FakeWindow : public Listed<Window> {
   WindowState state() const override { return state_; }
   void restore() override;
   void setFocus() override;
-  void setIcon(const std::string& r) override { icon_ = r; }
+  void setIcon(const std::string&) override {}
   void setShowInTaskbar(bool) override {}
   std::unique_ptr<Picture> createPicture(const std::string& n) override;
   std::unique_ptr<TextBox> createTextBox(const std::string& n) override;
   std::unique_ptr<Timer> createTimer(const std::string& n) override;
   std::unique_ptr<Browser> createBrowser(const std::string& n) override;
-  bool frameless() const { return frameless_; }
-  std::string icon() const { return icon_; }
 
  private:
   void move(double left, double top);
-  std::string caption_, icon_;
-  bool frameless_ = false, visible_ = false, shownOnce_ = false;
+  std::string caption_;
+  bool visible_ = false, shownOnce_ = false;
   double left_ = 0, top_ = 0, width_ = 0, height_ = 0;
   WindowState state_ = WindowState::Normal;
 };
@@ -222,7 +220,6 @@ class FakeGui : public Gui {
   // "box <text>", "tray-add", "tray-remove", "restore X", "focus X", "end".
   std::vector<std::string> log;
   bool ended = false;
-  int endCode = 0;
   FakeTray tray_{*this};
   std::map<std::string, Entry*> live;  // "Owner.Name" -> object, kept by the objects themselves
 
