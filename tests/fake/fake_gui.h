@@ -109,22 +109,12 @@ class FakeBrowser : public FakeControl<Browser> {
   bool isSilent() const override { return silent_; }
   void navigate(const std::string& url) override;
   std::string url() const override { return url_; }
-  std::shared_ptr<Document> document() override { return doc_; }
-
-  // Test actions. The page finishes loading: a new document, then the download-complete event.
-  void completeDownload();
-  // The page asks for a new window on `url`: the new-window event, then, when a receiver was
-  // given and nothing cancelled, the receiver's before-navigate. True when the receiver loads it.
-  bool requestNewWindow(const std::string& url);
-  // A context-menu event on the current document: true when a menu would show.
-  bool contextMenu();
-
+  std::shared_ptr<Document> document() override { return nullptr; }
   std::vector<std::string> navigations;  // every address navigate() was given, in order
 
  private:
   bool silent_ = false;
   std::string url_;
-  std::shared_ptr<Document> doc_;
 };
 
 class FakeWindow : public Listed<Window> {
