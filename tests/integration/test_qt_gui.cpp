@@ -209,6 +209,10 @@ TEST_F(QtGuiTest, ResizeIsRaisedOnceForFirstShowSizeChangesAndMinimiseRestore) {
   EXPECT_EQ(resizes, 10);
   EXPECT_TRUE(win->isVisible());
   EXPECT_EQ(win->state(), kv::WindowState::Normal);
+  // Shown again, a window the window manager minimised comes back in its normal state.
+  w->setWindowState(w->windowState() | Qt::WindowMinimized);
+  win->show();
+  EXPECT_FALSE(w->isMinimized());
 }
 
 // The moves go through the window system interface of this process, not the display's shared
