@@ -409,9 +409,6 @@ TEST_F(QtGuiTest, TrayIconShowsTheTipAndHandsActivationsToTheWindow) {
 
   QProcess trayer;
   if (!QSystemTrayIcon::isSystemTrayAvailable()) {
-    EXPECT_FALSE(tray.isAvailable());
-    EXPECT_FALSE(tray.add(rec));
-    EXPECT_FALSE(tray.isShown());
     if (QStandardPaths::findExecutable("trayer").isEmpty()) GTEST_SKIP() << "no trayer";
     trayer.start("trayer", {"--edge", "bottom", "--align", "right"});
     ASSERT_TRUE(trayer.waitForStarted(3000));
