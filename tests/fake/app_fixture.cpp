@@ -14,8 +14,6 @@ namespace fs = std::filesystem;
 
 namespace kv::test {
 
-AppFixture::AppFixture() = default;
-
 void AppFixture::SetUp() {
   char tmpl[] = "/tmp/kelvora-test-XXXXXX";
   ASSERT_NE(mkdtemp(tmpl), nullptr);
@@ -28,12 +26,7 @@ void AppFixture::SetUp() {
   fs::current_path(folder);
   os.folder = folder;
   os.now = std::tm{};
-  os.now.tm_year = 2024 - 1900;
-  os.now.tm_mon = 2;
-  os.now.tm_mday = 3;
-  os.now.tm_hour = 14;
-  os.now.tm_min = 5;
-  os.now.tm_sec = 9;
+  strptime("2024-03-03 14:05:09", "%Y-%m-%d %H:%M:%S", &os.now);
   ASSERT_GT(services.start(), 0);
   setenv("http_proxy", services.proxyUrl().c_str(), 1);
   unsetenv("no_proxy");

@@ -35,7 +35,6 @@ inline constexpr const char* kQueryFailed = "服务器连接失败，请稍后�
 
 class AppFixture : public ::testing::Test {
  protected:
-  AppFixture();
   void SetUp() override;
   void TearDown() override;
 

@@ -40,28 +40,6 @@ void FakeBrowser::navigate(const std::string& u) {
   gui_.log.push_back("navigate " + owner + "." + name + " " + u);
 }
 
-void FakeBrowser::completeDownload() {
-  doc_ = std::make_shared<Document>();
-  if (onDownloadComplete) gui_.dispatch(onDownloadComplete);
-}
-
-bool FakeBrowser::requestNewWindow(const std::string& u) {
-  Browser* receiver = nullptr;
-  bool cancel = false;
-  if (onNewWindow && !gui_.dispatch([&] { onNewWindow(receiver, cancel); })) return false;
-  if (cancel || !receiver) return false;
-  auto* r = static_cast<FakeBrowser*>(receiver);
-  if (r->onBeforeNavigate && !gui_.dispatch([&] { r->onBeforeNavigate(u, cancel); })) return false;
-  if (!cancel) r->url_ = u;
-  return !cancel;
-}
-
-bool FakeBrowser::contextMenu() {
-  bool show = true;
-  if (doc_ && doc_->onContextMenu) gui_.dispatch([&] { show = doc_->onContextMenu(); });
-  return show;
-}
-
 void FakeWindow::setClientSize(double w, double h) {
   bool changed = w != width_ || h != height_;
   width_ = w;
@@ -171,7 +149,6 @@ MsgResult FakeGui::messageBox(const std::string& text, const std::string& title,
 
 void FakeGui::endProcess(int code) {
   ended = true;
-  endCode = code;
   log.push_back("end");
   throw ProcessEnded{code};
 }

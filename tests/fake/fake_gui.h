@@ -109,22 +109,12 @@ class FakeBrowser : public FakeControl<Browser> {
   bool isSilent() const override { return silent_; }
   void navigate(const std::string& url) override;
   std::string url() const override { return url_; }
-  std::shared_ptr<Document> document() override { return doc_; }
-
-  // Test actions. The page finishes loading: a new document, then the download-complete event.
-  void completeDownload();
-  // The page asks for a new window on `url`: the new-window event, then, when a receiver was
-  // given and nothing cancelled, the receiver's before-navigate. True when the receiver loads it.
-  bool requestNewWindow(const std::string& url);
-  // A context-menu event on the current document: true when a menu would show.
-  bool contextMenu();
-
+  std::shared_ptr<Document> document() override { return nullptr; }
   std::vector<std::string> navigations;  // every address navigate() was given, in order
 
  private:
   bool silent_ = false;
   std::string url_;
-  std::shared_ptr<Document> doc_;
 };
 
 class FakeWindow : public Listed<Window> {
@@ -132,7 +122,7 @@ class FakeWindow : public Listed<Window> {
   FakeWindow(FakeGui& gui, const std::string& name) : Listed(gui, "", name) {}
   void setCaption(const std::string& c) override { caption_ = c; }
   std::string caption() const override { return caption_; }
-  void setFrameless(bool f) override { frameless_ = f; }
+  void setFrameless(bool) override {}
   void setClientSize(double w, double h) override;
   double left() const override { return left_; }
   double top() const override { return top_; }
@@ -147,19 +137,17 @@ class FakeWindow : public Listed<Window> {
   WindowState state() const override { return state_; }
   void restore() override;
   void setFocus() override;
-  void setIcon(const std::string& r) override { icon_ = r; }
+  void setIcon(const std::string&) override {}
   void setShowInTaskbar(bool) override {}
   std::unique_ptr<Picture> createPicture(const std::string& n) override;
   std::unique_ptr<TextBox> createTextBox(const std::string& n) override;
   std::unique_ptr<Timer> createTimer(const std::string& n) override;
   std::unique_ptr<Browser> createBrowser(const std::string& n) override;
-  bool frameless() const { return frameless_; }
-  std::string icon() const { return icon_; }
 
  private:
   void move(double left, double top);
-  std::string caption_, icon_;
-  bool frameless_ = false, visible_ = false, shownOnce_ = false;
+  std::string caption_;
+  bool visible_ = false, shownOnce_ = false;
   double left_ = 0, top_ = 0, width_ = 0, height_ = 0;
   WindowState state_ = WindowState::Normal;
 };
@@ -222,7 +210,6 @@ class FakeGui : public Gui {
   // "box <text>", "tray-add", "tray-remove", "restore X", "focus X", "end".
   std::vector<std::string> log;
   bool ended = false;
-  int endCode = 0;
   FakeTray tray_{*this};
   std::map<std::string, Entry*> live;  // "Owner.Name" -> object, kept by the objects themselves
 

@@ -342,13 +342,12 @@ TEST_F(BrowserTest, HiddenPageKeptSilentAndOnTheSharedProfile) {
   EXPECT_EQ(page(load(kv::FormId::Form6))->profile(), profile);  // its persistence: the restart
 }
 
-// The windows on Qt: frameless, with their caption, the pointing hand over what can be clicked
-// and the arrow over the rest.
+// The windows on Qt: frameless, the pointing hand over what can be clicked and the arrow over the
+// rest.
 TEST_F(BrowserTest, WindowsAreFramelessWithAPointingHandOverTheirButtons) {
   kv::Form& faq = app->form(kv::FormId::Form9);
   QWidget* w = static_cast<kv::qt::QtWindow&>(faq.window()).widget();
   EXPECT_TRUE(w->windowFlags().testFlag(Qt::FramelessWindowHint));
-  EXPECT_EQ(w->windowTitle(), QString::fromUtf8("Kelvora-问题"));
   for (int i = 1; i <= 11; ++i) {
     const QString name = QString("Image%1").arg(i);
     const bool button = i <= 5 || i == 10;
@@ -358,8 +357,8 @@ TEST_F(BrowserTest, WindowsAreFramelessWithAPointingHandOverTheirButtons) {
   }
 }
 
-// The sharing page is requested once however often the window is closed and shown; each new
-// window it asks for reaches the default browser once and is not loaded inside the program.
+// Each new window the sharing page asks for reaches the default browser once and is not loaded
+// inside the program.
 TEST_F(BrowserTest, SharingPageHandsNewWindowsToTheDefaultBrowserOnce) {
   kv::Form10& form = app->form10();  // its placement loads the first panel: the start-up road
   int pageLoads = 0;
@@ -380,13 +379,6 @@ TEST_F(BrowserTest, SharingPageHandsNewWindowsToTheDefaultBrowserOnce) {
   EXPECT_EQ(requested(kv::hosts::kPlatform, "/index.php/index/lsrzc") +
                 requested(kv::hosts::kPlatform, invitePath),
             0u);
-
-  form.Image2->onClick();
-  EXPECT_FALSE(form.window().isVisible());
-  app->form10().Show();
-  QTest::qWait(300);
-  EXPECT_EQ(requested(kv::hosts::kPlatform, "/APP.PHP/index/fenxiang_app"), 1u);
-  EXPECT_EQ(pageLoads, 1);
 }
 
 }  // namespace

@@ -175,15 +175,6 @@ TEST_F(Navigation, MissingTabPictureKeepsTheOldPictureAndTheSwitchGoesOn) {
   EXPECT_EQ(shown(), (Names{"Form4", "Form12"}));
 }
 
-TEST_F(Navigation, ExitHidesPanelsAndSearchPagesThenEnds) {
-  const size_t m = gui.log.size();
-  click("Form12", "Image5");
-  EXPECT_EQ(gui.endCode, 0);
-  EXPECT_EQ(Names(gui.log.begin() + m, gui.log.end()),
-            (Names{"hide Form1", "hide Form2", "hide Form3", "hide Form4", "hide Form5",
-                   "hide Form6", "end"}));
-}
-
 // The product service's reply chooses which of the account, share and questions tabs the bar
 // leaves out, and its width; anything but the numbers 0 to 3 keeps the design (its failures:
 // the fault matrix).
@@ -295,24 +286,6 @@ TEST_F(Navigation, TaskbarHeightIsTheStripBelowTheWorkAreaRoundedHalfToEven) {
   EXPECT_EQ(GetTaskbarHeight(*app), 308);  // 307.5
   screen(1920, 1080, 15, 0);               // a failed query: the whole screen
   EXPECT_EQ(GetTaskbarHeight(*app), 16200);
-}
-
-TEST_F(Navigation, HomeViewRowAndBar) {
-  screen(1920, 1080, 15, 1040);
-  LayoutHomeView(*app);
-  EXPECT_EQ(app->m.gPanelsWidth, "15075");
-  double x0 = 1920 * 15 / 2.0 - 7537.5;
-  EXPECT_DOUBLE_EQ(form(FormId::Form1).Left(), x0 + 30);  // their gaps: the end-to-end start test
-  for (FormId id : {FormId::Form4, FormId::Form5, FormId::Form6})
-    EXPECT_DOUBLE_EQ(form(id).Left(), x0);
-  double y0 = 1080 * 15 / 2.0 - 5475 / 2.0 - 600;
-  for (FormId id :
-       {FormId::Form1, FormId::Form2, FormId::Form3, FormId::Form4, FormId::Form5, FormId::Form6})
-    EXPECT_FLOAT_EQ(form(id).Top(), y0);
-  // The bar: centred by its own width, two bar heights above the row.
-  Form& bar = form(FormId::Form12);
-  EXPECT_DOUBLE_EQ(bar.Left(), 1920 * 15 / 2.0 - bar.Width() / 2);
-  EXPECT_FLOAT_EQ(form(FormId::Form1).Top() - bar.Top(), 1170);
 }
 
 TEST_F(Navigation, EqualPanelsGiveGapsOf390And420AndTheTaskbarIsMeasuredAnew) {

@@ -1,7 +1,6 @@
 // The search-page windows against the recording fake: the address each page loads and the
 // narrow-screen move. (New windows and the context menu are the browser integration test's, on
 // real pages.)
-#include <filesystem>
 
 #include "app/app.h"
 #include "pages/search_pages.h"
@@ -37,12 +36,6 @@ class SearchPagesTest : public AppFixture, public ::testing::WithParamInterface<
     return *page;
   }
   fake::FakeBrowser* browser(const char* control) { return gui.browser(GetParam().name, control); }
-  Names shortcutFiles() const {
-    Names out;
-    for (const auto& e : std::filesystem::directory_iterator(folder + "/temp"))
-      out.push_back(e.path().string());
-    return out;
-  }
 };
 
 // The page of the current site with the referral as its query (which page is the end-to-end
@@ -80,22 +73,6 @@ TEST_P(SearchPagesTest, NarrowScreenMovesTmallAndOwnSiteOnly) {
     app->unload(c.id);
     gui.runPosted();
   }
-}
-
-// Taobao and Tmall load a handed-over address in their receiver and suppress the page's context
-// menu from its first download on; the own site does neither. Every page hands the address to
-// the default browser through a shortcut file.
-TEST_P(SearchPagesTest, NewWindowAndContextMenu) {
-  const bool taobaoOrTmall = GetParam().id != FormId::Form6;
-  load();
-  auto* page = browser("WebBrowser1");
-  const std::string item = std::string(kSite) + "/item/1001";
-  EXPECT_EQ(page->requestNewWindow(item), taobaoOrTmall);
-  EXPECT_EQ(os.launched, Names{item});
-  EXPECT_EQ(shortcutFiles().size(), 1u);
-  EXPECT_TRUE(page->contextMenu());
-  page->completeDownload();
-  EXPECT_EQ(page->contextMenu(), !taobaoOrTmall);
 }
 
 INSTANTIATE_TEST_SUITE_P(Pages, SearchPagesTest, ::testing::ValuesIn(kPages),

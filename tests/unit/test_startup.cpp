@@ -86,25 +86,6 @@ TEST_F(StartupTest, OwnSitesAreNotChecked) {
   }
 }
 
-TEST_F(StartupTest, SecondInstanceAndNoNetworkEndBeforeAnyWindow) {
-  struct Case {
-    bool otherInstance;
-    const char *text, *title;
-  };
-  for (const Case& c : {Case{true, "本程序已打开，请关闭后在打开。", "错误"},
-                        Case{false, "连接失败：请检查您的网络是否正确连接。", "Kelvora"}}) {
-    SCOPED_TRACE(c.text);
-    os.otherInstance = c.otherInstance;
-    os.connected = c.otherInstance;
-    EXPECT_FALSE(restart());
-    ASSERT_EQ(gui.boxes.size(), 1u);
-    EXPECT_EQ(gui.boxes[0].text, c.text);
-    EXPECT_EQ(gui.boxes[0].title, c.title);
-    EXPECT_FALSE(visible("Form1") || visible("Form12"));
-    EXPECT_TRUE(services.requests().empty());
-  }
-}
-
 TEST_F(StartupTest, TempIsEmptiedOrCreated) {
   writeData("app_url.txt", "http://a.member.example/?lsr=1\r\n");
   std::ofstream(path("temp/20240101000000.url")) << "x";
