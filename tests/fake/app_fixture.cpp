@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
+#include "platform/services/datafiles.h"
 #include "platform/services/post_form.h"
 
 namespace fs = std::filesystem;
@@ -72,14 +72,7 @@ void AppFixture::writeData(const std::string& name, const std::string& bytes) {
 }
 
 std::string AppFixture::readData(const std::string& name) const {
-  std::ifstream in(folder + "/paz/l/s/r/" + name, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-bool AppFixture::dataExists(const std::string& name) const {
-  return fs::exists(folder + "/paz/l/s/r/" + name);
+  return files::readAll(folder + "/paz/l/s/r/" + name).value_or("");
 }
 
 void AppFixture::removeDataFolder() {

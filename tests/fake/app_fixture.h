@@ -52,10 +52,9 @@ class AppFixture : public ::testing::Test {
   // Types into the sign-in window's boxes and clicks its button.
   void signIn(const std::string& account, const std::string& password);
 
-  // Data files: whole bytes; nullopt-like empty result with exists() for missing files.
+  // Data files: whole bytes ("" for a missing one).
   void writeData(const std::string& name, const std::string& bytes);
   std::string readData(const std::string& name) const;
-  bool dataExists(const std::string& name) const;
   void removeDataFolder();
   std::string path(const std::string& relative) const { return folder + "/" + relative; }
 

@@ -1,6 +1,7 @@
 #include "tests/fake/fake_gui.h"
 
 #include <fstream>
+#include <utility>
 
 namespace kv::fake {
 
@@ -35,7 +36,6 @@ void FakeTimer::tick() {
 }
 
 void FakeBrowser::navigate(const std::string& u) {
-  url_ = u;
   navigations.push_back(u);
   gui_.log.push_back("navigate " + owner + "." + name + " " + u);
 }
@@ -108,9 +108,7 @@ bool FakeTray::add(const TrayIconData& d) {
 
 bool FakeTray::remove(const TrayIconData&) {
   gui_.log.push_back("tray-remove");
-  bool was = shown_;
-  shown_ = false;
-  return was;
+  return std::exchange(shown_, false);
 }
 
 void FakeTray::activate(unsigned code) {

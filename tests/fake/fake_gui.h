@@ -108,13 +108,12 @@ class FakeBrowser : public FakeControl<Browser> {
   void setSilent(bool s) override { silent_ = s; }
   bool isSilent() const override { return silent_; }
   void navigate(const std::string& url) override;
-  std::string url() const override { return url_; }
+  std::string url() const override { return navigations.empty() ? "" : navigations.back(); }
   std::shared_ptr<Document> document() override { return nullptr; }
   std::vector<std::string> navigations;  // every address navigate() was given, in order
 
  private:
   bool silent_ = false;
-  std::string url_;
 };
 
 class FakeWindow : public Listed<Window> {

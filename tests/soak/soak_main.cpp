@@ -1,11 +1,7 @@
-// Soak: one run of the client (Qt windows, real browsers, the stand-in services behind
-// http_proxy) through 1,000 window switches, 100 minimise/restore cycles and 20 sign-in reloads,
-// in 20 equal rounds (KELVORA_SOAK_ROUNDS scales it; tests/soak/run_soak.sh sets up the display,
-// the notification area and the services). After each round, once the unloaded windows are freed
-// and the renderers' garbage collected, no round may hold more renderers, page browsers, pages or
-// top-level windows than the first. Memory is the anonymous part of the PSS of the client and its
-// browser processes, compared by trend: the median of the last rounds may exceed the median of the
-// first rounds after the warm-up by 10% at most.
+// Soak: the client (Qt windows, real browsers, stand-in services) through 20 rounds of window
+// switches, minimise/restore cycles and sign-in reloads (run_soak.sh sets the desktop up). No round
+// may hold more renderers, page browsers, pages or windows than the first; the anonymous memory of
+// the process tree is compared by trend: the median of the last rounds against the first ones.
 #if __has_include(<malloc.h>)
 #include <malloc.h>
 #endif
@@ -15,7 +11,6 @@
 #include <QApplication>
 #include <QWidget>
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 
@@ -99,7 +94,6 @@ TEST_F(Soak, SwitchesMinimisesAndSignInReloadsKeepMemoryFlat) {
   Sample first;
   std::vector<double> memory;  // anonymous memory in MB after each round
   int switches = 0, minimises = 0, reloads = 0;
-  const auto began = std::chrono::steady_clock::now();
   for (int round = 0; round < rounds; ++round) {
     // Window switches over the bar's six tabs; each shows one window beside the bar.
     for (int i = 0; i < kSwitchesPerRound; ++i, ++switches) {
@@ -151,6 +145,10 @@ TEST_F(Soak, SwitchesMinimisesAndSignInReloadsKeepMemoryFlat) {
         s.windows);
     std::fflush(stdout);
     if (round == 0) first = s;
+    // The process-tree reading itself: the engine's processes and their memory are seen.
+    ASSERT_GT(s.memory.renderers, 0);
+    ASSERT_GT(s.memory.processes, s.memory.renderers);
+    ASSERT_GT(s.memory.anonKb, 0);
     EXPECT_LE(s.memory.renderers, first.memory.renderers) << "renderers kept, round " << round;
     EXPECT_LE(s.views, first.views) << "page browsers kept, round " << round;
     EXPECT_LE(s.pages, first.pages) << "pages kept, round " << round;
@@ -166,10 +164,8 @@ TEST_F(Soak, SwitchesMinimisesAndSignInReloadsKeepMemoryFlat) {
   std::printf("memory: median %.1f MB of rounds %d-%d, %.1f MB of the last %d: %+.1f%%\n", early,
               kWarmUp, kWarmUp + window - 1, late, window, 100.0 * (late - early) / early);
   EXPECT_LE(late, early * 1.1) << "memory grew by more than 10% over the rounds";
-  const double seconds =
-      std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
-  std::printf("%d window switches, %d minimise/restore cycles, %d sign-in reloads in %.0f s\n",
-              switches, minimises, reloads, seconds);
+  std::printf("%d window switches, %d minimise/restore cycles, %d sign-in reloads\n", switches,
+              minimises, reloads);
   EXPECT_TRUE(boxes.texts.empty()) << "a message box opened: " << boxes.texts.front();
   EXPECT_TRUE(c.os.launched.empty()) << "an address reached the default browser";
 }

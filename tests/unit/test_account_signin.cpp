@@ -1,7 +1,6 @@
-// The sign-in window against the fake GUI and the stand-in platform: box checks, escaping, the
-// replies, the lock-out countdown, the stored sign-in and the reload of the windows. (Sign-ins
-// that cannot be stored are in test_faults.cpp.)
+// The sign-in window: box checks, escaping, replies, the lock-out countdown and the reload.
 #include <algorithm>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -48,11 +47,6 @@ class SignInTest : public AppFixture {
     for (size_t i = boxesBefore_; i < gui.boxes.size(); ++i) out.push_back(gui.boxes[i].text);
     return out;
   }
-  Names signInBodies() const {
-    Names out;
-    for (const auto& r : services.requests(hosts::kPlatform, kSignIn)) out.push_back(r.body);
-    return out;
-  }
 
  private:
   size_t boxesBefore_ = 0;
@@ -63,7 +57,7 @@ TEST_F(SignInTest, EmptyBoxesAskFirstForTheAccountAndSendNothing) {
   signIn("abc", "", {200, "0"});
   EXPECT_EQ(newBoxes(), (Names{"请输入帐号!", "请输入密码!"}));
   EXPECT_EQ(gui.boxes.back().title, "Kelvora");
-  EXPECT_TRUE(signInBodies().empty());
+  EXPECT_EQ(count(hosts::kPlatform, kSignIn), 0u);
   EXPECT_FALSE(timer().isEnabled());
   EXPECT_TRUE(image("Image3").isEnabled());
 }
@@ -76,12 +70,14 @@ TEST_F(SignInTest, OnlyPlusAndAmpersandOfThePasswordAreEscapedAndKeptInTheBox) {
   EXPECT_EQ(box("Text2").text(), "a%2Bb%26c");
   services.queueReply(hosts::kPlatform, kSignIn, {200, "1"});
   image("Image3").click();
-  EXPECT_EQ(signInBodies(), (Names{
-                                "lsrname=   &lsrpw=a%2Bb%26c",
-                                "lsrname=x&y+z=1&lsrpw=%p=q",
-                                "lsrname=u&lsrpw=a%2Bb%26c",
-                                "lsrname=u&lsrpw=a%2Bb%26c",
-                            }));
+  Names bodies;
+  for (const auto& r : services.requests(hosts::kPlatform, kSignIn)) bodies.push_back(r.body);
+  EXPECT_EQ(bodies, (Names{
+                        "lsrname=   &lsrpw=a%2Bb%26c",
+                        "lsrname=x&y+z=1&lsrpw=%p=q",
+                        "lsrname=u&lsrpw=a%2Bb%26c",
+                        "lsrname=u&lsrpw=a%2Bb%26c",
+                    }));
 }
 
 TEST_F(SignInTest, RefusalLocksTheButtonForTheCountdownAndTheNextOneStartsAtFive) {
@@ -122,10 +118,10 @@ TEST_F(SignInTest, FailuresLeaveTheButtonEnabledWhileTheLineCountsARefusalStopsI
             }));
   EXPECT_TRUE(image("Image3").isEnabled());
   EXPECT_EQ(box("Text3").text(), "");
-  EXPECT_FALSE(dataExists("user.txt"));
+  EXPECT_FALSE(std::filesystem::exists(path("paz/l/s/r/user.txt")));
   EXPECT_EQ(readData("dl.txt"), " 0 \r\n");
   EXPECT_TRUE(visible("Form8"));
-  EXPECT_EQ(services.requests(hosts::kPlatform, kIncome).size(), 0u);
+  EXPECT_EQ(count(hosts::kPlatform, kIncome), 0u);
   tick();
   EXPECT_EQ(box("Text3").text(), tickText(9));
 
@@ -160,8 +156,7 @@ TEST_F(SignInTest, SuccessStoresTheSignInAndReloadsTheWindowsInOrder) {
   EXPECT_EQ(readData("app_url.txt"), siteText + "\r\n");  // dl.txt, user.txt: the end-to-end test
   EXPECT_EQ(app->m.gSiteUrl, "http://shop.member.example");
 
-  // The platform sees the sign-in, the income query with the old referral, and last the one
-  // with the new referral; the start-up road's requests lie in between.
+  // The sign-in, the income query with the old referral, ..., the one with the new referral.
   auto all = services.requests();
   ASSERT_GE(all.size(), 4u);
   EXPECT_EQ(all.front().path, kSignIn);
@@ -169,11 +164,10 @@ TEST_F(SignInTest, SuccessStoresTheSignInAndReloadsTheWindowsInOrder) {
   EXPECT_EQ(all[1].body, "id=" + oldLsr.substr(4));
   EXPECT_EQ(all.back().path, kIncome);
   EXPECT_EQ(all.back().body, "id=777");
-  EXPECT_EQ(services.requests(hosts::kPlatform, kIncome).size(), 2u);
+  EXPECT_EQ(count(hosts::kPlatform, kIncome), 2u);
 
-  // Hidden first; the bar, then the panels, pages and account window unloaded; the start-up
-  // road shows the home view again; the last to happen are the hides of the two pages and the
-  // account window, then the layout.
+  // Hidden first, the windows unloaded, the start-up road; last the hides of the two pages and
+  // the account window, then the layout.
   Names showHide;
   for (size_t i = logFrom; i < gui.log.size(); ++i)
     if (gui.log[i].starts_with("show ") || gui.log[i].starts_with("hide "))

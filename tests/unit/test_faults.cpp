@@ -1,21 +1,17 @@
-// Fault injection: the windows against the fake GUI, with the stand-in services scripted to fail
-// for each of the requests, and with damaged data files. Every row checks the message or default
-// the client chose, and that no stored file was lost or cut short (the data folder's bytes before
-// and after). How a reply that is not whole fails is PostForm's test; here one refused request
-// stands for them all.
+// Fault injection: every request scripted to fail, and damaged data files. Each row checks the
+// message or default chosen and that the data folder's bytes are as they should be.
 #include <signal.h>
 #include <sys/resource.h>
 
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <map>
 #include <optional>
-#include <sstream>
 
 #include "account/signin_window.h"
 #include "app/app.h"
 #include "app/shared.h"
+#include "platform/services/datafiles.h"
 #include "tests/fake/app_fixture.h"
 
 namespace kv::test {
@@ -37,7 +33,7 @@ constexpr Fault kFaults[] = {Fault::Refused, Fault::ServerError, Fault::Empty, F
                              Fault::Good};
 const char* const kFaultNames[] = {"refused", "500 with a page", "empty", "no number", "good"};
 
-// The reply a fault sends; answered(): a status-200 reply that reaches the client.
+// The reply a fault sends.
 Reply scripted(Fault f, const std::string& good) {
   Reply r{200, good};
   r.refuse = f == Fault::Refused;
@@ -45,9 +41,6 @@ Reply scripted(Fault f, const std::string& good) {
   if (f == Fault::Empty) r.body = "";
   if (f == Fault::NoNumber) r.body = "服务维护中 please retry";
   return r;
-}
-bool answered(const Reply& r) {
-  return !r.refuse && r.status == 200;
 }
 
 // A data folder that takes no writes: every write that carries a byte is refused through the
@@ -101,9 +94,8 @@ class FaultTest : public AppFixture {
     std::error_code ec;
     for (auto it = fs::recursive_directory_iterator(path("paz"), ec);
          !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
-      std::ostringstream s;
-      if (!it->is_directory()) s << std::ifstream(it->path(), std::ios::binary).rdbuf();
-      out[fs::relative(it->path(), folder).string()] = it->is_directory() ? "<folder>" : s.str();
+      out[fs::relative(it->path(), folder).string()] =
+          it->is_directory() ? "<folder>" : files::readAll(it->path()).value_or("");
     }
     return out;
   }
@@ -111,13 +103,12 @@ class FaultTest : public AppFixture {
   ::testing::AssertionResult treeIs(Tree expected, const Tree& changes = {}) const {
     for (const auto& [name, bytes] : changes) expected["paz/l/s/r/" + name] = bytes;
     const Tree now = tree();
-    if (now == expected) return ::testing::AssertionSuccess();
     auto r = ::testing::AssertionFailure() << "data folder differs at:";
     for (const auto& [k, v] : expected)
       if (!now.count(k) || now.at(k) != v) r << " " << k << " (" << now.count(k) << ")";
     for (const auto& [k, v] : now)
       if (!expected.count(k)) r << " " << k << " (unexpected)";
-    return r;
+    return now == expected ? ::testing::AssertionSuccess() : r;
   }
   // The home view shown and laid out (the layout is what places the bar).
   bool homeViewUp() const {
@@ -126,10 +117,8 @@ class FaultTest : public AppFixture {
   }
 };
 
-// The site-text request at its three places and after a rejected address: no reply or a status
-// other than 200 ends the process with the server-error message and app_url.txt as it was; any
-// reply with status 200 is stored whole and the road goes on, with the address and referral of
-// the reply when it holds both (the good one), else with what was stored.
+// The site-text request at its places: no status-200 reply ends the process; any other is stored
+// whole, its address and referral used when it holds both, else what was stored.
 TEST_F(FaultTest, SiteTextRequest) {
   const std::string good = "http://good.member.example/?lsr=31,会员之家\nline two";
   const char* const goodSite = "http://good.member.example";
@@ -154,7 +143,7 @@ TEST_F(FaultTest, SiteTextRequest) {
       product(kCheck, {200, place.check});
       product(kWang, s);
       const bool up = startApp();
-      if (!answered(s)) {
+      if (s.refuse || s.status != 200) {
         EXPECT_FALSE(up);
         EXPECT_TRUE(!gui.boxes.empty() && gui.boxes.back().text == kServerError);
         EXPECT_EQ(count(hosts::kProduct, kUp), 0u);
@@ -173,13 +162,8 @@ TEST_F(FaultTest, SiteTextRequest) {
   }
 }
 
-// The three queries of the start-up road, each failing the same way in one start:
-// - the site check: every failure and every reply that is no number rejects the address, so a
-//   fresh site text gives the new one and the referral stays;
-// - the update check: a failed one shows nothing; any reply but 0, error pages included, is shown
-//   as the update prompt, and Cancel leaves the home view laid out;
-// - the layout query: unless it gets one of the numbers 0 to 3, the bar keeps its design layout,
-//   every tab shown, 7650 twips wide.
+// The three start-up queries failing alike: the site check rejects the address; the update
+// prompt shows any reply but 0 after the layout; the bar keeps its design layout.
 TEST_F(FaultTest, StartUpQueries) {
   for (Fault f : kFaults) {
     SCOPED_TRACE(kFaultNames[int(f)]);
@@ -209,9 +193,8 @@ TEST_F(FaultTest, StartUpQueries) {
   }
 }
 
-// After OK in the update prompt: a failed download-address request opens nothing; a reply is
-// written to a shortcut file and handed to the browser only when it is a web address. The
-// process ends either way.
+// After OK in the update prompt: any reply becomes a shortcut file, only a web address reaches
+// the browser, and the process ends.
 TEST_F(FaultTest, DownloadAddressRequest) {
   const std::string good = "http://dl.example/新版本.exe";
   product(kUp, {200, "2"});
@@ -227,11 +210,8 @@ TEST_F(FaultTest, DownloadAddressRequest) {
     std::vector<fs::path> shortcuts;  // in temp, which the road emptied at the start
     for (const auto& e : fs::directory_iterator(path("temp"))) shortcuts.push_back(e.path());
     ASSERT_EQ(shortcuts.size(), s.refuse ? 0u : 1u);
-    if (!s.refuse) {
-      std::ostringstream file;
-      file << std::ifstream(shortcuts[0], std::ios::binary).rdbuf();
-      EXPECT_EQ(file.str(), "[InternetShortcut]\r\nURL=" + s.body + "\r\n");
-    }
+    if (!s.refuse)
+      EXPECT_EQ(files::readAll(shortcuts[0]), "[InternetShortcut]\r\nURL=" + s.body + "\r\n");
     EXPECT_EQ(os.launched, f == Fault::Good ? Names{good} : Names{});
     EXPECT_TRUE(treeIs(before));
   }
@@ -260,9 +240,8 @@ TEST_F(FaultTest, IncomeQuery) {
   }
 }
 
-// Each row damages the data folder, starts the client, opens the account tab and, when asked,
-// signs in ("abc", answered with a site text), signs out or opens a member page. A failed
-// sign-in or sign-out leaves the state and the files as they were.
+// Each row damages the data folder, starts, opens the account tab and signs in, out or opens a
+// member page; a failed sign-in or sign-out leaves state and files as they were.
 TEST_F(FaultTest, DataFiles) {
   enum class Action { None, SignIn, SignOut, MemberPage };
   struct Row {

@@ -1,7 +1,4 @@
-// The search-page windows against the recording fake: the address each page loads and the
-// narrow-screen move. (New windows and the context menu are the browser integration test's, on
-// real pages.)
-
+// The search-page windows: the address each page loads and the narrow-screen move.
 #include "app/app.h"
 #include "pages/search_pages.h"
 #include "tests/fake/app_fixture.h"

@@ -7,7 +7,6 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 #include "platform/services/datafiles.h"
 
@@ -29,12 +28,6 @@ class DataFilesTest : public ::testing::Test {
   void put(const std::string& name, const std::string& bytes) const {
     std::ofstream(path(name), std::ios::binary) << bytes;
   }
-  std::string get(const std::string& name) const {
-    std::ifstream in(path(name), std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-  }
   long entries() const {
     return std::distance(fs::directory_iterator(dir), fs::directory_iterator());
   }
@@ -44,23 +37,23 @@ class DataFilesTest : public ::testing::Test {
 
 TEST_F(DataFilesTest, WritesExactBytesAndReplacesWhole) {
   ASSERT_TRUE(writeNumber(path("dl.txt"), 1));
-  EXPECT_EQ(get("dl.txt"), std::string("\x20\x31\x20\x0D\x0A"));
+  EXPECT_EQ(readAll(path("dl.txt")), std::string("\x20\x31\x20\x0D\x0A"));
   ASSERT_TRUE(writeNumber(path("n.txt"), -12));
-  EXPECT_EQ(get("n.txt"), "-12 \r\n");
+  EXPECT_EQ(readAll(path("n.txt")), "-12 \r\n");
   // Text unchanged, line breaks and commas included, no quotes added.
   ASSERT_TRUE(writeText(path("app_url.txt"), "http://a.b,lsr=7\r\nsecond \"line\""));
-  EXPECT_EQ(get("app_url.txt"), "http://a.b,lsr=7\r\nsecond \"line\"\r\n");
+  EXPECT_EQ(readAll(path("app_url.txt")), "http://a.b,lsr=7\r\nsecond \"line\"\r\n");
   ASSERT_TRUE(writeText(path("app_url.txt"), "x"));
-  EXPECT_EQ(get("app_url.txt"), "x\r\n");
+  EXPECT_EQ(readAll(path("app_url.txt")), "x\r\n");
   ASSERT_TRUE(writeText(path("user.txt"), ""));
-  EXPECT_EQ(get("user.txt"), "\r\n");
+  EXPECT_EQ(readAll(path("user.txt")), "\r\n");
   EXPECT_EQ(entries(), 4);  // no temporary file left behind
 
   // Written through a link, the link stays and its target changes.
   fs::create_symlink(path("dl.txt"), path("link.txt"));
   ASSERT_TRUE(writeNumber(path("link.txt"), 0));
   EXPECT_TRUE(fs::is_symlink(path("link.txt")));
-  EXPECT_EQ(get("dl.txt"), " 0 \r\n");
+  EXPECT_EQ(readAll(path("dl.txt")), " 0 \r\n");
 
   // A failed write leaves nothing: no missing folder made, no folder replaced.
   EXPECT_FALSE(writeText(path("missing/app_url.txt"), "x"));
@@ -98,7 +91,7 @@ TEST_F(DataFilesTest, ReadsTheFirstItemOfARegularFileAndCreatesWithoutEmptying) 
   EXPECT_TRUE(createEmptyFile(path("new.txt")));
   EXPECT_EQ(fileLength(path("new.txt")), 0);
   EXPECT_FALSE(createEmptyFile(path("user.txt")));  // an existing file is never emptied
-  EXPECT_EQ(get("user.txt"), "li,si\r\nnext\r\n");
+  EXPECT_EQ(readAll(path("user.txt")), "li,si\r\nnext\r\n");
   EXPECT_FALSE(createEmptyFile(path("no/such.txt")));
   EXPECT_TRUE(createFolder(path("temp")));
   EXPECT_FALSE(createFolder(path("x/y")));  // no parents are made
@@ -120,7 +113,7 @@ TEST_F(DataFilesTest, EmptyFolderRemovesOnlyFilesDirectlyInside) {
   EXPECT_TRUE(fs::exists(temp + "/sub dir/keep.url"));
   EXPECT_TRUE(fs::is_symlink(temp + "/link.url"));
   EXPECT_TRUE(fs::is_symlink(temp + "/up"));
-  EXPECT_EQ(get("outside.txt"), "precious");
+  EXPECT_EQ(readAll(path("outside.txt")), "precious");
 
   // A link in the folder's place is not followed; a missing folder is no error.
   fs::create_directory_symlink(temp + "/sub dir", path("linked"));

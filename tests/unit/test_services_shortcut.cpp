@@ -7,9 +7,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <thread>
 
+#include "platform/services/datafiles.h"
 #include "platform/services/os_linux.h"
 #include "platform/services/shortcut.h"
 
@@ -17,12 +17,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string readAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream out;
-  out << in.rdbuf();
-  return out.str();
-}
+using kv::files::readAll;
 
 class TempDirTest : public ::testing::Test {
  protected:

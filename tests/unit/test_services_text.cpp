@@ -1,6 +1,4 @@
-// Numbers read from replies and files, and the income reply on long replies. (The regular
-// expressions and the income figures are the fuzz targets' matter: the site text's and the income
-// reply's, each against a reference.)
+// Numbers read from replies and files, and the income reply on long replies (the rest: fuzzing).
 #include <gtest/gtest.h>
 
 #include <chrono>
