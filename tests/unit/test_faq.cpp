@@ -1,5 +1,4 @@
-// The questions-and-answers window: the tab shown selected and its page, closing and reopening,
-// and tab pictures that change or go missing on disk.
+// The questions window: its tabs and pages, closing and reopening, tab pictures on disk.
 #include <filesystem>
 #include <fstream>
 #include <map>

@@ -210,8 +210,9 @@ TEST_F(FaultTest, DownloadAddressRequest) {
     std::vector<fs::path> shortcuts;  // in temp, which the road emptied at the start
     for (const auto& e : fs::directory_iterator(path("temp"))) shortcuts.push_back(e.path());
     ASSERT_EQ(shortcuts.size(), s.refuse ? 0u : 1u);
-    if (!s.refuse)
+    if (!s.refuse) {
       EXPECT_EQ(files::readAll(shortcuts[0]), "[InternetShortcut]\r\nURL=" + s.body + "\r\n");
+    }
     EXPECT_EQ(os.launched, f == Fault::Good ? Names{good} : Names{});
     EXPECT_TRUE(treeIs(before));
   }

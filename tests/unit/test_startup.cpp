@@ -1,5 +1,4 @@
-// The start-up road against the fake GUI, real files in a temporary program folder and the
-// stand-in services.
+// The start-up road against the fake GUI, real files and the stand-in services.
 #include <filesystem>
 
 #include "app/app.h"
