@@ -128,15 +128,18 @@ class QtGuiTest : public ::testing::Test {
   kv::qt::QtGui gui;
 };
 
-TEST_F(QtGuiTest, WindowStandsWhereItsTwipsSay) {
+TEST_F(QtGuiTest, WindowStandsWhereItsTwipsSayAndRaisesResizeOnceForEachChange) {
   const double tpp = twipsPerPixel();
   ASSERT_DOUBLE_EQ(tpp, 1440.0 / QGuiApplication::primaryScreen()->logicalDotsPerInchX());
   auto win = gui.createWindow("GeoForm");
+  int resizes = 0;
+  win->onResize = [&] { ++resizes; };
   win->setFrameless(true);
   win->setCaption("Kelvora搜淘宝");
   win->setClientSize(4740, 5475);
   win->setLeft(100 * tpp);
   win->setTop(200.5 * tpp);
+  EXPECT_EQ(resizes, 0);  // not before the first show
   win->show();
   QWidget* w = widgetOf(*win);
   ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
@@ -148,18 +151,9 @@ TEST_F(QtGuiTest, WindowStandsWhereItsTwipsSay) {
   const QRect expected(100, 201, std::lround(4740 / tpp), std::lround(5475 / tpp));
   KV_WAIT_FOR(w->geometry() == expected);
   EXPECT_EQ(w->frameGeometry(), expected);
-}
 
-TEST_F(QtGuiTest, ResizeIsRaisedOnceForFirstShowSizeChangesAndMinimiseRestore) {
-  auto win = gui.createWindow("ResizeForm");
-  int resizes = 0;
-  win->onResize = [&] { ++resizes; };
-  win->setClientSize(1500, 1500);
-  EXPECT_EQ(resizes, 0);  // not before the first show
   win->show();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(widgetOf(*win)));
-  win->show();
-  win->setClientSize(1500, 1500);
+  win->setClientSize(4740, 5475);
   EXPECT_EQ(resizes, 1);
   win->setClientSize(3000, 1500);
   EXPECT_EQ(resizes, 2);
@@ -190,7 +184,6 @@ TEST_F(QtGuiTest, ResizeIsRaisedOnceForFirstShowSizeChangesAndMinimiseRestore) {
     if (minimised && toTray) win->hide();
     if (!minimised && !toTray) win->restore();
   };
-  QWidget* w = widgetOf(*win);
   w->setWindowState(w->windowState() | Qt::WindowMinimized);
   QCoreApplication::processEvents();
   EXPECT_EQ(resizes, 7);
@@ -212,7 +205,7 @@ TEST_F(QtGuiTest, ResizeIsRaisedOnceForFirstShowSizeChangesAndMinimiseRestore) {
 
 // The moves go through the window system interface of this process, not the display's shared
 // pointer, which other programs on the display may move or cover.
-TEST_F(QtGuiTest, MouseMovesReachTheWindowSurfaceAndThePictureApart) {
+TEST_F(QtGuiTest, PicturesTakeMovesAndClicksApartFromTheWindowAndTextBoxesMask) {
   const double tpp = twipsPerPixel();
   auto win = shownWindow("MoveForm");
   auto pic = win->createPicture("Image1");
@@ -233,6 +226,47 @@ TEST_F(QtGuiTest, MouseMovesReachTheWindowSurfaceAndThePictureApart) {
   EXPECT_TRUE(has(windowMoves, twips(120, 30)));
   for (auto [x, y] : windowMoves)  // a move over the picture is not the window's
     EXPECT_FALSE(x < 50 * tpp && y < 50 * tpp) << x << ", " << y;
+
+  int clicks = 0;
+  pic->onClick = [&] { ++clicks; };
+  QLabel* label = labelOf(*pic);
+  ASSERT_EQ(widgetOf(*win)->findChild<QLabel*>("Image1"), label);
+  QTest::mouseClick(label, Qt::LeftButton);
+  QTest::mouseClick(label, Qt::RightButton);
+  // Pressed inside, released outside: no click.
+  QTest::mousePress(label, Qt::LeftButton, {}, QPoint(5, 5));
+  QTest::mouseRelease(label, Qt::LeftButton, {}, QPoint(-5, 60));
+  pic->setEnabled(false);
+  QTest::mouseClick(label, Qt::LeftButton);
+  EXPECT_EQ(clicks, 1);
+  pic->setEnabled(true);
+  QTest::mouseClick(label, Qt::LeftButton);
+  EXPECT_EQ(clicks, 2);
+  pic->setHandCursor(true);
+  EXPECT_EQ(label->cursor().shape(), Qt::PointingHandCursor);
+  // Hidden with its window, a picture still counts as visible; hidden itself, it does not.
+  win->hide();
+  EXPECT_TRUE(pic->isVisible());
+  pic->setVisible(false);
+  EXPECT_FALSE(pic->isVisible());
+
+  win->show();
+  auto box = win->createTextBox("Text2");
+  box->setGeometry(0, 0, 2000, 270);
+  QLineEdit* edit = editOf(*box);
+  EXPECT_FALSE(edit->hasFrame());
+  EXPECT_EQ(edit->font().pixelSize(), std::lround(std::lround(270 / tpp) * 2.0 / 3));
+  box->setText("密码abc");
+  box->setPasswordMask(true);
+  EXPECT_EQ(edit->displayText(), "*****");
+  EXPECT_EQ(box->text(), "密码abc");
+  box->setText("");
+  edit->setFocus();
+  QTest::keyClicks(edit, "xy");
+  box->setEnabled(false);
+  QTest::keyClicks(edit, "z");
+  EXPECT_EQ(box->text(), "xy");
+  EXPECT_EQ(edit->displayText(), "**");  // the text still shows
 }
 
 TEST_F(QtGuiTest, PicturesAreReadFromTheCurrentDirectoryEveryTime) {
@@ -276,53 +310,6 @@ TEST_F(QtGuiTest, PicturesAreReadFromTheCurrentDirectoryEveryTime) {
   EXPECT_EQ(labelOf(*pic)->pixmap().size(), QSize(60, 40));
   EXPECT_TRUE(shows(*pic, Qt::green));
   QDir::setCurrent(oldCwd);
-}
-
-TEST_F(QtGuiTest, PicturesClickAndTextBoxesMask) {
-  auto win = shownWindow("ClickForm");
-  auto pic = win->createPicture("Image2");
-  pic->setGeometry(10 * twipsPerPixel(), 10 * twipsPerPixel(), 80 * twipsPerPixel(),
-                   40 * twipsPerPixel());
-  int clicks = 0;
-  pic->onClick = [&] { ++clicks; };
-  QLabel* label = labelOf(*pic);
-  ASSERT_EQ(widgetOf(*win)->findChild<QLabel*>("Image2"), label);
-  QTest::mouseClick(label, Qt::LeftButton);
-  QTest::mouseClick(label, Qt::RightButton);
-  // Pressed inside, released outside: no click.
-  QTest::mousePress(label, Qt::LeftButton, {}, QPoint(5, 5));
-  QTest::mouseRelease(label, Qt::LeftButton, {}, QPoint(-5, 60));
-  pic->setEnabled(false);
-  QTest::mouseClick(label, Qt::LeftButton);
-  EXPECT_EQ(clicks, 1);
-  pic->setEnabled(true);
-  QTest::mouseClick(label, Qt::LeftButton);
-  EXPECT_EQ(clicks, 2);
-  pic->setHandCursor(true);
-  EXPECT_EQ(label->cursor().shape(), Qt::PointingHandCursor);
-  // Hidden with its window, a picture still counts as visible; hidden itself, it does not.
-  win->hide();
-  EXPECT_TRUE(pic->isVisible());
-  pic->setVisible(false);
-  EXPECT_FALSE(pic->isVisible());
-
-  win->show();
-  auto box = win->createTextBox("Text2");
-  box->setGeometry(0, 0, 2000, 270);
-  QLineEdit* edit = editOf(*box);
-  EXPECT_FALSE(edit->hasFrame());
-  EXPECT_EQ(edit->font().pixelSize(), std::lround(std::lround(270 / twipsPerPixel()) * 2.0 / 3));
-  box->setText("密码abc");
-  box->setPasswordMask(true);
-  EXPECT_EQ(edit->displayText(), "*****");
-  EXPECT_EQ(box->text(), "密码abc");
-  box->setText("");
-  edit->setFocus();
-  QTest::keyClicks(edit, "xy");
-  box->setEnabled(false);
-  QTest::keyClicks(edit, "z");
-  EXPECT_EQ(box->text(), "xy");
-  EXPECT_EQ(edit->displayText(), "**");  // the text still shows
 }
 
 // Answers the next message box from inside its modal loop, once it is on screen.
