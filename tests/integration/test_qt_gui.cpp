@@ -39,7 +39,6 @@ using kv::qt::twipsPerPixel;
 // clang-format off
 QWidget* widgetOf(kv::Window& w) { return static_cast<kv::qt::QtWindow&>(w).widget(); }
 QLabel* labelOf(kv::Picture& p) { return static_cast<kv::qt::QtPicture&>(p).label(); }
-QLineEdit* editOf(kv::TextBox& t) { return static_cast<kv::qt::QtTextBox&>(t).lineEdit(); }
 // clang-format on
 
 // Whether the middle of what a picture control shows has about this colour.
@@ -115,15 +114,6 @@ class QtGuiTest : public ::testing::Test {
     w->setClientSize(200 * twipsPerPixel(), 100 * twipsPerPixel());
     return w;
   }
-  // The same, shown at 100, 100.
-  std::unique_ptr<kv::Window> shownWindow(const char* name) {
-    auto w = window(name, true);
-    w->setLeft(100 * twipsPerPixel());
-    w->setTop(100 * twipsPerPixel());
-    w->show();
-    EXPECT_TRUE(QTest::qWaitForWindowExposed(widgetOf(*w)));
-    return w;
-  }
 
   kv::qt::QtGui gui;
 };
@@ -174,9 +164,8 @@ TEST_F(QtGuiTest, WindowStandsWhereItsTwipsSayAndRaisesResizeOnceForEachChange) 
   EXPECT_TRUE(win->isVisible());
   EXPECT_EQ(win->state(), kv::WindowState::Normal);
 
-  // Changes made by the window manager raise it too, and the handler may act on the window
-  // inside them as the bar does: hide it as it is minimised (to the tray), or, when it stays on
-  // the taskbar, restore it as it comes back from there.
+  // Changes made by the window manager raise it too; the handler may act on the window inside
+  // them as the bar does: hide it when minimised (to the tray), or restore it (on the taskbar).
   bool toTray = true;
   win->onResize = [&] {
     ++resizes;
@@ -207,7 +196,9 @@ TEST_F(QtGuiTest, WindowStandsWhereItsTwipsSayAndRaisesResizeOnceForEachChange) 
 // pointer, which other programs on the display may move or cover.
 TEST_F(QtGuiTest, PicturesTakeMovesAndClicksApartFromTheWindowAndTextBoxesMask) {
   const double tpp = twipsPerPixel();
-  auto win = shownWindow("MoveForm");
+  auto win = window("MoveForm", true);
+  win->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(widgetOf(*win)));
   auto pic = win->createPicture("Image1");
   pic->setGeometry(0, 0, 50 * tpp, 50 * tpp);
   std::vector<std::pair<float, float>> windowMoves, pictureMoves;
@@ -253,7 +244,7 @@ TEST_F(QtGuiTest, PicturesTakeMovesAndClicksApartFromTheWindowAndTextBoxesMask) 
   win->show();
   auto box = win->createTextBox("Text2");
   box->setGeometry(0, 0, 2000, 270);
-  QLineEdit* edit = editOf(*box);
+  QLineEdit* edit = static_cast<kv::qt::QtTextBox&>(*box).lineEdit();
   EXPECT_FALSE(edit->hasFrame());
   EXPECT_EQ(edit->font().pixelSize(), std::lround(std::lround(270 / tpp) * 2.0 / 3));
   box->setText("密码abc");
