@@ -316,9 +316,9 @@ void answerNextBox(std::function<void(QMessageBox*)> answer) {
   poll->start(10);
 }
 
-// A box shows no icon and belongs to the active window: transient for it, off the taskbar, no
-// button icons. The window manager's close (a close event) hides a window, or goes to its
-// handler; only a window on the taskbar lacks the skip state.
+// A box shows no icon and belongs to the active window (transient, off the taskbar, no button
+// icons). A close event hides a window, or goes to its handler; only the taskbar's lacks skip
+// state.
 TEST_F(QtGuiTest, MessageBoxesAndCloseRequests) {
   auto owner = window("BoxOwner", false), bar = window("CloseBar", true);
   owner->show();
@@ -381,9 +381,8 @@ TEST_F(QtGuiTest, MessageBoxesAndCloseRequests) {
   EXPECT_TRUE(!owner->isVisible() && exits == 1 && bar->isVisible());
 }
 
-// The icon in `trayer`'s notification area on the test display: the tip, the bar's icon, and
-// activations handed to the bar's mouse-move handler as the Windows codes (514 left button up,
-// 515 double-click, 517 right up, 520 middle up) times twips per pixel.
+// The icon in `trayer`'s notification area: the tip, the bar's icon, and activations handed to the
+// bar's mouse-move handler as codes (514 left up, 515 double, 517 right up, 520 middle up) x twips.
 TEST_F(QtGuiTest, TrayIconShowsTheTipAndHandsActivationsToTheWindow) {
   kv::Tray& tray = gui.tray();
   auto bar = gui.createWindow("TrayBar");
@@ -434,8 +433,7 @@ TEST_F(QtGuiTest, TrayIconShowsTheTipAndHandsActivationsToTheWindow) {
   trayer.waitForFinished(3000);
 }
 
-// Shown and hidden in one handler, mapped by the window manager after the client has run its
-// event loop: the window ends withdrawn.
+// Shown and hidden in one handler, mapped late by the window manager: the window ends withdrawn.
 TEST_F(QtGuiTest, HideBeforeALateMapWithdrawsTheWindow) {
   LateWm wm;
   if (!wm.take()) GTEST_SKIP() << "another window manager runs";
