@@ -1,5 +1,4 @@
-// The main of the Qt integration tests: one QApplication, set up as the program sets it up, for
-// every test of the executable. Listing the tests needs no display.
+// One QApplication, set up as the program sets it up, for every Qt test; listing needs no display.
 #include <gtest/gtest.h>
 
 #include <QApplication>
