@@ -42,6 +42,7 @@ product_paths | grep -q ' /app.php/index/wang$' && fail "the stored address was 
 [ "$(cat "$data/app_url.txt")" = "${stored%$'\n'}" ] || fail "app_url.txt changed: $(cat -A "$data/app_url.txt")"
 kept_site_page() { standin_requests | grep -q $'\tkept.member.example\t/APP.PHP/index/ss_taobao\tlsr=4242'; }
 wait_for 30 kept_site_page || fail "the search pages are not on the kept site"
+expect_windows "${HOME_VIEW[@]}"
 
 # 3. The Taobao panel's click: the selected tab's picture is read from a pipe that delivers
 #    nothing until this script writes it. While the client waits on it, the search page (wider

@@ -63,6 +63,7 @@ mkfifo "$E2E_PROG/paz/l/s/r/dl.txt"
 e2e_start_client
 wait_for 30 window_visible '^Form12$' || fail "A: the bar did not appear within 30 s"
 wait_startup_done 30 || fail "A: the start-up road did not end"
+expect_windows "${HOME_VIEW[@]}"
 
 # The user visits the three search pages from the bar's tabs (their centres, in pixels).
 tab() {
@@ -118,6 +119,7 @@ reply_file "$KELVORA_PLATFORM_HOST" /app.php/index/lirun "$E2E_DIR/income"
 e2e_start_client
 wait_for 30 window_visible '^Form12$' || fail "B: the bar did not appear"
 wait_startup_done 30 || fail "B: the start-up road did not end"
+expect_windows "${HOME_VIEW[@]}"
 set -- $(window_geometry '^Form12$')
 clicked=$SECONDS
 xdotool mousemove $(($1 + 3915 / 15)) $(($2 + 292 / 15)) sleep 0.1 click 1
