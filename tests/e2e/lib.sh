@@ -234,6 +234,15 @@ e2e_start_client() {
 startup_done() { standin_requests | grep -q "/app.php/index/up"; }
 wait_startup_done() { wait_for "${1:-60}" startup_done; }
 
+# Waits for the client to end and checks that it ended with 0; $1 names what ended it.
+client_ended() { ! kill -0 "$E2E_CLIENT" 2>/dev/null; }
+expect_client_end() {
+  wait_for 20 client_ended || fail "$1 did not end the program"
+  local code=0
+  wait "$E2E_CLIENT" || code=$?
+  [ "$code" = 0 ] || fail "the program ended with code $code after $1"
+}
+
 # Window id of a visible window whose caption matches the regular expression.
 window_id() { xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n1; }
 window_visible() { [ -n "$(window_id "$1")" ]; }

@@ -7,13 +7,6 @@
 source "$(dirname "$0")/lib.sh"
 e2e_setup
 
-client_ended() { ! kill -0 "$E2E_CLIENT" 2>/dev/null; }
-expect_end() {
-  wait_for 20 client_ended || fail "$1 did not end the program"
-  local code=0
-  wait "$E2E_CLIENT" || code=$?
-  [ "$code" = 0 ] || fail "the program ended with code $code after $1"
-}
 
 for start in 1 2 3 4 5; do
   E2E_STEP="start $start"
@@ -24,10 +17,10 @@ for start in 1 2 3 4 5; do
   [ "$start" = 1 ] && e2e_screenshot home-view
   if has_wm && ((start % 2 == 0)); then
     wmctrl -i -c "$(client_window_id bar)"
-    expect_end "the window manager's close on the bar"
+    expect_client_end "the window manager's close on the bar"
   else
     bar_click exit
-    expect_end "the exit button"
+    expect_client_end "the exit button"
   fi
 done
 echo PASS

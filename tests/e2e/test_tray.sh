@@ -10,14 +10,6 @@ source "$(dirname "$0")/lib.sh"
 [ "$E2E_DESKTOP" = bare ] && E2E_NO_TRAY=1
 e2e_setup
 
-client_ended() { ! kill -0 "$E2E_CLIENT" 2>/dev/null; }
-expect_exit_zero() {
-  wait_for 20 client_ended || fail "the exit button did not end the program"
-  local code=0
-  wait "$E2E_CLIENT" || code=$?
-  [ "$code" = 0 ] || fail "the program ended with code $code"
-}
-
 # --- bare X without a notification area ---------------------------------------------------------
 if [ "$E2E_DESKTOP" = bare ]; then
   E2E_STEP="no notification area"
@@ -31,7 +23,7 @@ if [ "$E2E_DESKTOP" = bare ]; then
   kill -0 "$E2E_CLIENT" || fail "the program ended"
   e2e_screenshot tray-fallback-minimised
   bar_click exit
-  expect_exit_zero
+  expect_client_end "the exit button"
 
   trayer --edge bottom --align right --widthtype pixel --width 120 --height 40 \
     --transparent false >/dev/null 2>&1 &
@@ -72,6 +64,6 @@ wait_for 10 tray_icon_gone || fail "the icon stayed after the restore"
 e2e_screenshot tray-restored
 
 bar_click exit
-expect_exit_zero
+expect_client_end "the exit button"
 tray_icon_present && fail "an icon was left behind"
 echo PASS
