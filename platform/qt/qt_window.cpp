@@ -221,6 +221,15 @@ void QtWindow::hide() {
   if (!widget_) return;
   hidePending_ = true;
   finishHide();
+  // A window manager that never maps the window (or never says so) must not keep it on screen
+  // for good: the hide is done after a bounded wait all the same.
+  if (hidePending_)
+    QTimer::singleShot(kMapWaitMs, widget_, [w = widget_.data()] {
+      QtWindow* window = w->owner();
+      if (!window || !window->hidePending_) return;
+      window->awaitingMap_ = false;
+      window->finishHide();
+    });
 }
 
 void QtWindow::finishHide() {

@@ -90,9 +90,10 @@ class QtWindow : public Window {
   bool holdResize_ = false;  // inside restore(): raise one resize at its end
   bool pendingResize_ = false;
   bool inTaskbar_ = true;
-  bool awaitingMap_ = false;   // map request with the window manager, not yet exposed
-  bool hidePending_ = false;   // hidden for the program, not yet unmapped
-  QPointer<QWindow> watched_;  // the native window the widget filters
+  static constexpr int kMapWaitMs = 5000;  // the longest wait for the map before a hide
+  bool awaitingMap_ = false;               // map request with the window manager, not yet exposed
+  bool hidePending_ = false;               // hidden for the program, not yet unmapped
+  QPointer<QWindow> watched_;              // the native window the widget filters
 };
 
 }  // namespace kv::qt
