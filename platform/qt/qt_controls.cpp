@@ -1,12 +1,15 @@
 #include "platform/qt/qt_controls.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QImageReader>
 #include <QMouseEvent>
 #include <QPixmap>
+#include <algorithm>
 #include <cmath>
 
 #include "platform/qt/qt_units.h"
+#include "platform/services/datafiles.h"
 
 namespace kv::qt {
 
@@ -16,12 +19,23 @@ QString qs(const std::string& s) {
   return QString::fromStdString(s);
 }
 
-// Reads a picture straight from its file. QImageReader keeps no cache, so a file replaced on disk
-// shows at its next load; the format is taken from the content, not from the name.
-QImage readImage(const QString& path) {
-  QImageReader reader(path);
+// Decodes a picture; the format is taken from the content, not from the name.
+QImage decodeImage(QIODevice* device) {
+  QImageReader reader(device);
   reader.setDecideFormatFromContent(true);
   return reader.read();
+}
+
+// Reads a picture straight from its file, at every load, so a file replaced on disk shows at its
+// next load. Only a regular file of picture size is read, as the data files are: anything else (a
+// pipe, a device, a folder) counts as a missing picture.
+QImage readImage(const std::string& path) {
+  std::optional<std::string> bytes = files::readPicture(path);
+  if (!bytes) return {};
+  QByteArray data = QByteArray::fromRawData(bytes->data(), static_cast<qsizetype>(bytes->size()));
+  QBuffer buffer(&data);
+  buffer.open(QIODevice::ReadOnly);
+  return decodeImage(&buffer);
 }
 
 }  // namespace
@@ -83,16 +97,17 @@ void QtPicture::placed(const QSize& before) {
 }
 
 bool QtPicture::loadFile(const std::string& path) {
-  QString p = qs(path);
-  p.replace(QLatin1Char('\\'), QLatin1Char('/'));
-  if (p.isEmpty()) return false;
+  std::string p = path;
+  std::replace(p.begin(), p.end(), '\\', '/');
+  if (p.empty()) return false;
   return show(readImage(p), path);  // a relative path resolves against the current directory
 }
 
 bool QtPicture::loadResource(const std::string& name) {
   for (const char* ext : {".jpg", ".png"}) {
     QString path = QStringLiteral(":/pictures/") + qs(name) + QLatin1String(ext);
-    if (QFile::exists(path)) return show(readImage(path), "res:" + name);
+    QFile file(path);
+    if (file.open(QIODevice::ReadOnly)) return show(decodeImage(&file), "res:" + name);
   }
   return false;
 }

@@ -91,6 +91,8 @@ bool isBlank(char c) {
 constexpr size_t kMaxItemBytes = 64 * 1024;
 // The largest file read whole (a stored sign-in reply, itself at most 16 MB as received).
 constexpr size_t kMaxWholeFile = 64 * 1024 * 1024;
+// The largest picture read: the interface's pictures are JPEGs of some kilobytes.
+constexpr size_t kMaxPicture = 4 * 1024 * 1024;
 
 // Opens a data file for reading, following links; -1 unless it is a regular file. Opened without
 // blocking, so that a pipe or a device in its place cannot hang the client.
@@ -129,6 +131,17 @@ bool itemComplete(const std::string& content) {
   return content.find_first_of(",\r\n", pos) != std::string::npos;
 }
 
+// The whole of a regular file of at most `maxSize` bytes (one that grew past it meanwhile too).
+std::optional<std::string> readWhole(const std::string& path, size_t maxSize) {
+  int fd = openRegular(path, maxSize);
+  if (fd < 0) return std::nullopt;
+  std::string content;
+  bool ok = readSome(fd, content, maxSize + 1, [](const std::string&) { return false; });
+  ::close(fd);
+  if (!ok || content.size() > maxSize) return std::nullopt;
+  return content;
+}
+
 }  // namespace
 
 std::string dataFolder(const std::string& programFolder) {
@@ -155,13 +168,11 @@ bool writeBytes(const std::string& path, const std::string& bytes) {
 }
 
 std::optional<std::string> readAll(const std::string& path) {
-  int fd = openRegular(path, kMaxWholeFile);
-  if (fd < 0) return std::nullopt;
-  std::string content;
-  bool ok = readSome(fd, content, kMaxWholeFile + 1, [](const std::string&) { return false; });
-  ::close(fd);
-  if (!ok || content.size() > kMaxWholeFile) return std::nullopt;
-  return content;
+  return readWhole(path, kMaxWholeFile);
+}
+
+std::optional<std::string> readPicture(const std::string& path) {
+  return readWhole(path, kMaxPicture);
 }
 
 std::optional<std::string> readFirstItem(const std::string& path) {

@@ -23,6 +23,9 @@ bool writeBytes(const std::string& path, const std::string& bytes);
 // The whole content of a file; nullopt when it cannot be read, is no regular file (after
 // following a link) or is larger than 64 MB.
 std::optional<std::string> readAll(const std::string& path);
+// The bytes of a picture file, read by the same rule: nullopt when it is missing, no regular file
+// (after following a link: a pipe, a device or a folder counts as missing) or larger than 4 MB.
+std::optional<std::string> readPicture(const std::string& path);
 // Reads the first item: leading blanks skipped; an item that begins with a double quote runs to
 // the next double quote (taken without both; to the end when there is none); any other runs up to
 // the first comma, CR or LF (not included). Only the item is read, at most its first 64 KB.

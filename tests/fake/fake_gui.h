@@ -58,7 +58,8 @@ class FakeControl : public Listed<Base> {
 class FakePicture : public FakeControl<Picture> {
  public:
   using FakeControl::FakeControl;
-  // A file loads when it exists relative to the current directory and starts like a JPEG or PNG.
+  // A file loads when it is a regular file of picture size, relative to the current directory,
+  // that starts like a JPEG or PNG (the rule of files::readPicture).
   bool loadFile(const std::string& path) override;
   bool loadResource(const std::string& name) override;
   std::string source() const override { return source_; }
