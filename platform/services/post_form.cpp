@@ -9,6 +9,7 @@
 #include <chrono>
 #include <memory>
 #include <mutex>
+#include <optional>
 
 namespace kv {
 
@@ -197,6 +198,45 @@ int watchStall(void* user, curl_off_t, curl_off_t dlnow, curl_off_t, curl_off_t 
   return now - watch->lastActivity > watch->limit ? 1 : 0;
 }
 
+// Where a request goes: its scheme and host, lower-case.
+struct Origin {
+  std::string scheme, host;
+};
+
+std::optional<Origin> originOf(const char* url) {
+  CURLU* parsed = curl_url();
+  if (parsed == nullptr) return std::nullopt;
+  std::optional<Origin> origin;
+  char *scheme = nullptr, *host = nullptr;
+  if (url != nullptr && curl_url_set(parsed, CURLUPART_URL, url, 0) == CURLUE_OK &&
+      curl_url_get(parsed, CURLUPART_SCHEME, &scheme, 0) == CURLUE_OK &&
+      curl_url_get(parsed, CURLUPART_HOST, &host, 0) == CURLUE_OK)
+    origin = Origin{lower(scheme), lower(host)};
+  curl_free(scheme);
+  curl_free(host);
+  curl_url_cleanup(parsed);
+  return origin;
+}
+
+// Stops a redirection away from the request's own host before anything is sent there, so the
+// form (a password among its fields) never travels elsewhere. The scheme stays, or goes from
+// http up to https; never down.
+struct RedirectGuard {
+  CURL* handle;
+  Origin first;
+};
+
+int checkRedirect(void* user, char*, char*, int, int) {
+  auto* guard = static_cast<RedirectGuard*>(user);
+  char* url = nullptr;
+  curl_easy_getinfo(guard->handle, CURLINFO_EFFECTIVE_URL, &url);
+  std::optional<Origin> now = originOf(url);
+  bool allowed = now && now->host == guard->first.host &&
+                 (now->scheme == guard->first.scheme ||
+                  (guard->first.scheme == "http" && now->scheme == "https"));
+  return allowed ? CURL_PREREQFUNC_OK : CURL_PREREQFUNC_ABORT;
+}
+
 struct CurlDeleter {
   void operator()(CURL* curl) const { curl_easy_cleanup(curl); }
 };
@@ -227,17 +267,23 @@ PostReply PostForm(const std::string& url, const std::string& body) {
 
   std::string raw;
   CURL* h = curl.get();
+  std::optional<Origin> first = originOf(url.c_str());
+  if (!first) return reply;
+  RedirectGuard guard{h, *first};
   curl_easy_setopt(h, CURLOPT_URL, url.c_str());
   curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
   curl_easy_setopt(h, CURLOPT_POST, 1L);
   curl_easy_setopt(h, CURLOPT_POSTFIELDS, body.data());
   curl_easy_setopt(h, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
   curl_easy_setopt(h, CURLOPT_HTTPHEADER, headers);
-  // Redirections are followed as a browser's request object does (a POST answered by 301, 302 or
-  // 303 continues as a GET).
+  // Redirections within the host are followed as a browser's request object does (a POST
+  // answered by 301, 302 or 303 continues as a GET, by 307 or 308 as the same POST); one to
+  // another host fails the request.
   curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
   curl_easy_setopt(h, CURLOPT_MAXREDIRS, 10L);
   curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+  curl_easy_setopt(h, CURLOPT_PREREQFUNCTION, checkRedirect);
+  curl_easy_setopt(h, CURLOPT_PREREQDATA, &guard);
   curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, connectLimitMs.load());
   // However it trickles, a request ends by this time from its start (redirections included).

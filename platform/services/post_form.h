@@ -13,7 +13,9 @@ struct PostReply {
 
 // POSTs `body` exactly as given to `url` with the one header
 // "Content-Type: application/x-www-form-urlencoded". Blocks the calling thread until the reply
-// has arrived or the request failed. Honours http_proxy / no_proxy.
+// has arrived or the request failed. Honours http_proxy / no_proxy. Redirections are followed
+// only on the same host (the scheme kept, or raised from http to https); one elsewhere fails the
+// request.
 PostReply PostForm(const std::string& url, const std::string& body);
 
 // Request limits: the connect time-out, how long a reply may stall before it is abandoned and the

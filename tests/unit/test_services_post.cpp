@@ -1,6 +1,7 @@
 // PostForm against the stand-in services, reached through http_proxy.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <chrono>
 #include <cstdlib>
 
@@ -129,6 +130,51 @@ TEST_F(PostFormTest, ReplyDecodedByItsCharset) {
     queue(c.body, c.contentType);
     EXPECT_EQ(kv::PostForm(kUrl, "").text, c.text) << c.contentType;
   }
+}
+
+// A redirection is followed only on the request's own host: 307 and 308 carry the same POST on,
+// 301, 302 and 303 go on as a GET; one to another host fails the request before anything is
+// sent there, so a password never leaves the sign-in service.
+TEST_F(PostFormTest, RedirectionsStayOnTheRequestsHost) {
+  const std::string host = kv::hosts::kPlatform, path = "/app.php/index/index";
+  const std::string url = "http://" + host + path, form = "lsrname=a&lsrpw=secret";
+  auto redirect = [&](int status, const std::string& location) {
+    Reply r{status, "moved"};
+    r.location = location;
+    services.queueReply(host, path, r);
+  };
+  for (int status : {307, 308}) {
+    redirect(status, "/app.php/index/moved");
+    services.queueReply(host, "/app.php/index/moved", {200, "ok"});
+    kv::PostReply kept = kv::PostForm(url, form);
+    ASSERT_TRUE(kept.completed) << status;
+    EXPECT_EQ(kept.text, "ok");
+    auto moved = services.requests(host, "/app.php/index/moved");
+    ASSERT_EQ(moved.size(), 1u) << status;
+    EXPECT_EQ(moved[0].method, "POST");
+    EXPECT_EQ(moved[0].body, form);
+    services.clearRequests();
+  }
+  // The host compares without regard to case.
+  std::string upper = host;
+  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  redirect(303, "http://" + upper + "/app.php/index/moved");
+  services.queueReply(host, "/app.php/index/moved", {200, "ok"});
+  EXPECT_EQ(kv::PostForm(url, form).text, "ok");
+  EXPECT_EQ(services.requests(host, "/app.php/index/moved").at(0).method, "GET");
+  services.clearRequests();
+
+  const std::string away[] = {
+      "http://elsewhere.example/collect", "http://" + host + "@elsewhere.example/collect",
+      "//elsewhere.example/collect", "http://" + std::string(kv::hosts::kProduct) + "/"};
+  for (int status : {307, 302})
+    for (const std::string& location : away) {
+      redirect(status, location);
+      EXPECT_FALSE(kv::PostForm(url, form).completed) << status << " " << location;
+    }
+  EXPECT_TRUE(services.requests("elsewhere.example").empty());
+  EXPECT_TRUE(services.requests(kv::hosts::kProduct).empty());
+  EXPECT_EQ(services.requests(host, path).size(), 8u);
 }
 
 }  // namespace
