@@ -18,8 +18,8 @@ namespace {
 class DataFilesTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "kv-files-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+    char pattern[] = "/tmp/kv-files-XXXXXX";  // not $TMPDIR: the test sets where it works
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
     dir = pattern;
   }
   void TearDown() override { fs::remove_all(dir); }
@@ -76,9 +76,15 @@ TEST_F(DataFilesTest, ReadsTheFirstItemOfARegularFileAndCreatesWithoutEmptying) 
   for (const std::string& p : {fifo, path("zero"), dir, path("missing.txt")}) {
     EXPECT_EQ(readFirstItem(p), std::nullopt) << p;
     EXPECT_EQ(readAll(p), std::nullopt) << p;
+    EXPECT_EQ(readPicture(p), std::nullopt) << p;
   }
   EXPECT_EQ(readFirstItem(big), "1 ");
   EXPECT_EQ(readAll(big), std::nullopt);  // larger than any stored reply
+  EXPECT_EQ(readPicture(big), std::nullopt);
+  fs::resize_file(big, 4 << 20);  // pictures: up to 4 MB
+  EXPECT_EQ(readPicture(big)->size(), 4u << 20);
+  fs::resize_file(big, (4 << 20) + 1);
+  EXPECT_EQ(readPicture(big), std::nullopt);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
   EXPECT_FALSE(writeNumber(fifo, 1));
   put("empty.txt", "");

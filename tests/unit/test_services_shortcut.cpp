@@ -12,6 +12,7 @@
 #include "platform/services/datafiles.h"
 #include "platform/services/os_linux.h"
 #include "platform/services/shortcut.h"
+#include "tests/fake/scoped_env.h"
 
 namespace fs = std::filesystem;
 
@@ -19,15 +20,32 @@ namespace {
 
 using kv::files::readAll;
 
+// A folder of the test's own, and a PATH of its own (holding nothing until a test puts a
+// program there) with no $BROWSER: nothing the machine has installed is ever started.
 class TempDirTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "kv-shortcut-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+    char pattern[] = "/tmp/kv-shortcut-XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
     dir = pattern;
+    fs::create_directory(dir + "/bin");
+    env.set("PATH", dir + "/bin").unset("BROWSER");
   }
   void TearDown() override { fs::remove_all(dir); }
+  // A program that writes its arguments, each followed by "|", to `out` once it has them all.
+  void recorder(const std::string& program, const std::string& out) {
+    std::ofstream(program) << "#!/bin/sh\nprintf '%s|' \"$@\" > '" << out << ".part'\n/bin/mv '"
+                           << out << ".part' '" << out << "'\n";
+    fs::permissions(program, fs::perms::owner_all);
+  }
+  // Waits for a file that a started program writes.
+  static bool appears(const std::string& path) {
+    for (int i = 0; i < 400 && !fs::exists(path); ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    return fs::exists(path);
+  }
   std::string dir;
+  kv::test::ScopedEnv env;
 };
 
 TEST_F(TempDirTest, ShortcutFileNamedByTheStampAndDistinctWithinASecond) {
@@ -89,35 +107,38 @@ TEST_F(TempDirTest, BrowserVariableFollowsItsConvention) {
             (Commands{{"missing", u}, {"b", "--x=" + u + "%s"}, {"xdg-open", u}}));
 
   const std::string script = dir + "/record", out = dir + "/args";
-  std::ofstream(script) << "#!/bin/sh\nprintf '%s|' \"$@\" > '" << out << ".part'\nmv '" << out
-                        << ".part' '" << out << "'\n";
-  fs::permissions(script, fs::perms::owner_all);
-  ::setenv("BROWSER", (dir + "/missing %s:" + script + " --new-tab").c_str(), 1);
+  recorder(script, out);
+  env.set("BROWSER", dir + "/missing %s:" + script + " --new-tab");
   kv::LinuxOs os(dir);
   EXPECT_FALSE(os.launchBrowser("javascript:alert(1)"));
   const std::string url = "http://www.example.com/a b?x=1&y=$(id);z='q'";
   EXPECT_TRUE(os.launchBrowser(url));
-  for (int i = 0; i < 100 && !fs::exists(out); ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  ASSERT_TRUE(appears(out));
   EXPECT_EQ(readAll(out), "--new-tab|" + url + "|");
 
-  ::setenv("BROWSER", (dir + "/no such browser").c_str(), 1);
+  // No $BROWSER that starts and no desktop opener: nothing opens. With the opener on PATH, it
+  // comes last.
+  env.set("BROWSER", dir + "/no such browser");
   EXPECT_FALSE(os.launchBrowser("http://x/"));
-  ::unsetenv("BROWSER");
+  recorder(dir + "/bin/xdg-open", dir + "/opened");
+  EXPECT_TRUE(os.launchBrowser("http://x/"));
+  ASSERT_TRUE(appears(dir + "/opened"));
+  EXPECT_EQ(readAll(dir + "/opened"), "http://x/|");
 }
 
 // The lock is held until released; it lives only where no other user can write, and what stands
 // at its path in place of a regular file is replaced.
 TEST_F(TempDirTest, InstanceLockHeldUntilReleasedOnlyInAPrivateFolder) {
   auto first = std::make_unique<kv::LinuxOs>(dir);
-  kv::LinuxOs second(dir);
+  auto second = std::make_unique<kv::LinuxOs>(dir);
   EXPECT_FALSE(first->anotherInstanceRunning());
   EXPECT_FALSE(first->anotherInstanceRunning());  // holding the lock itself is not another
-  EXPECT_TRUE(second.anotherInstanceRunning());
+  EXPECT_TRUE(second->anotherInstanceRunning());
   const std::string lock = first->lockFilePath();
   EXPECT_EQ(lock.rfind(dir + "/kelvora-", 0), 0u);
   first.reset();
-  EXPECT_FALSE(second.anotherInstanceRunning());
+  EXPECT_FALSE(second->anotherInstanceRunning());
+  second.reset();
 
   const std::string target = dir + "/victim";
   std::ofstream(target) << "keep";
@@ -133,12 +154,8 @@ TEST_F(TempDirTest, InstanceLockHeldUntilReleasedOnlyInAPrivateFolder) {
 
   fs::create_directory(dir + "/shared");
   fs::permissions(dir + "/shared", fs::perms::all);
-  const std::string home = std::getenv("HOME") ? std::getenv("HOME") : "";
-  ::setenv("XDG_RUNTIME_DIR", (dir + "/shared").c_str(), 1);
-  ::setenv("HOME", dir.c_str(), 1);
+  env.set("XDG_RUNTIME_DIR", dir + "/shared").set("HOME", dir);
   const std::string path = kv::LinuxOs().lockFilePath();
-  ::setenv("HOME", home.c_str(), 1);
-  ::unsetenv("XDG_RUNTIME_DIR");
   EXPECT_EQ(path.rfind(dir + "/.cache/kelvora/kelvora-", 0), 0u) << path;
   EXPECT_EQ(fs::status(dir + "/.cache/kelvora").permissions(), fs::perms::owner_all);
 }
