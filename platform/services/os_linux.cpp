@@ -6,15 +6,21 @@
 #include <pwd.h>
 #include <spawn.h>
 #include <sys/file.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <climits>
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <thread>
 #include <vector>
@@ -89,6 +95,40 @@ int openLockFile(const std::string& path) {
     return -1;
   }
   return fd;
+}
+
+// The address of an abstract socket name (no file anywhere; it ends with the last process that
+// holds it).
+struct NameAddress {
+  sockaddr_un addr{};
+  socklen_t size = 0;
+  explicit NameAddress(const std::string& name) {
+    addr.sun_family = AF_UNIX;
+    size_t n = std::min(name.size(), sizeof addr.sun_path - 1);
+    std::memcpy(addr.sun_path + 1, name.data(), n);  // sun_path[0] stays 0: abstract
+    size = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + n);
+  }
+  const sockaddr* get() const { return reinterpret_cast<const sockaddr*>(&addr); }
+};
+
+// True when a process of this user listens on the name. Anyone may bind any abstract name, so a
+// name that another user holds, or that nobody listens on, is not an instance of ours. An
+// instance between its bind and its listen refuses for a moment: asked again a few times.
+bool nameHeldByThisUser(const NameAddress& name) {
+  for (int attempt = 0; attempt < 20; ++attempt) {
+    int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (fd < 0) return false;
+    int rc = ::connect(fd, name.get(), name.size);
+    int error = errno;
+    ucred peer{};
+    socklen_t size = sizeof peer;
+    bool ours = rc == 0 && ::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0 &&
+                peer.uid == ::getuid();
+    ::close(fd);
+    if (rc == 0 || error != ECONNREFUSED) return ours;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return false;
 }
 
 // One word of a $BROWSER entry with "%s" replaced by the address and "%%" by a percent sign.
@@ -199,6 +239,11 @@ LinuxOs::LinuxOs(std::string lockFolder) : lockFolder_(std::move(lockFolder)) {}
 
 LinuxOs::~LinuxOs() {
   if (lockFd_ >= 0) ::close(lockFd_);
+  if (nameFd_ >= 0) {
+    ::shutdown(nameFd_, SHUT_RDWR);  // ends the acceptor's wait
+    if (acceptor_.joinable()) acceptor_.join();
+    ::close(nameFd_);
+  }
 }
 
 std::string LinuxOs::programFolder() const {
@@ -222,31 +267,71 @@ std::string LinuxOs::lockFilePath() const {
   return folder.empty() ? std::string() : folder + "/" + name;
 }
 
+std::string LinuxOs::instanceName() const {
+  std::string key = programFile();
+  if (!lockFolder_.empty()) key += "\n" + lockFolder_;
+  return "kelvora-" + std::to_string(::getuid()) + "-" + hexHash(key);
+}
+
 bool LinuxOs::anotherInstanceRunning() {
-  if (lockFd_ >= 0) return false;
+  if (instance_) return false;
   const std::string path = lockFilePath();
   // Nothing but this user's own programs can put anything at the path. When what is there is no
   // regular file of ours (a link, a folder, a pipe), it is taken away once and the lock made
   // anew, so that instances still exclude each other; when even that fails, or there is no
-  // private place at all, this instance runs: one working instance rather than none.
+  // private place at all, the name below decides alone. When neither can be had, this instance
+  // runs: one working instance rather than none.
   int fd = path.empty() ? -1 : openLockFile(path);
   struct stat st {};
   if (fd < 0 && !path.empty() && ::lstat(path.c_str(), &st) == 0 &&
       !(S_ISREG(st.st_mode) && st.st_uid == ::getuid()) &&
       (::unlink(path.c_str()) == 0 || ::rmdir(path.c_str()) == 0))
     fd = openLockFile(path);
-  if (fd < 0) return false;
-  int rc;
-  do {
-    rc = ::flock(fd, LOCK_EX | LOCK_NB);
-  } while (rc != 0 && errno == EINTR);
-  if (rc == 0) {
-    lockFd_ = fd;
-    return false;
+  if (fd >= 0) {
+    int rc;
+    do {
+      rc = ::flock(fd, LOCK_EX | LOCK_NB);
+    } while (rc != 0 && errno == EINTR);
+    if (rc != 0) {
+      bool held = errno == EWOULDBLOCK;
+      ::close(fd);
+      if (held) return true;
+    } else {
+      lockFd_ = fd;
+    }
   }
-  bool held = errno == EWOULDBLOCK;
-  ::close(fd);
-  return held;
+
+  // The name as well: it needs no folder (a system account, a home nobody can write, no runtime
+  // folder) and is the same whatever folders an instance was given, in one network namespace.
+  const NameAddress name(instanceName());
+  int sock = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (sock >= 0 && ::bind(sock, name.get(), name.size) == 0 && ::listen(sock, 16) == 0) {
+    nameFd_ = sock;
+    try {
+      // Instances that look connect here; each connection is taken and closed, so none waits.
+      acceptor_ = std::thread([sock] {
+        for (;;) {
+          int peer = ::accept4(sock, nullptr, nullptr, SOCK_CLOEXEC);
+          if (peer >= 0)
+            ::close(peer);
+          else if (errno != EINTR && errno != ECONNABORTED)
+            return;
+        }
+      });
+    } catch (...) {
+      // No thread to spare: the name is still held; instances that look may wait their turn.
+    }
+  } else {
+    bool inUse = sock >= 0 && errno == EADDRINUSE;
+    if (sock >= 0) ::close(sock);
+    if (inUse && nameHeldByThisUser(name)) {
+      if (lockFd_ >= 0) ::close(lockFd_);
+      lockFd_ = -1;
+      return true;
+    }
+  }
+  instance_ = true;
+  return false;
 }
 
 bool LinuxOs::networkConnected() {
@@ -277,6 +362,10 @@ bool LinuxOs::launchBrowser(const std::string& url) {
   for (auto& command : browserCommands(env != nullptr ? env : "", url))
     if (spawn(std::move(command))) return true;
   return false;
+}
+
+int runningBrowserCount() {
+  return runningBrowsers.load();
 }
 
 std::unique_ptr<Os> makeLinuxOs() {
