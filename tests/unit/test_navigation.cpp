@@ -248,6 +248,23 @@ TEST_F(Navigation, DoubleClickOnTheIconRestoresTheHomeViewInOrder) {
   EXPECT_TRUE(app->isLoaded(FormId::Form7));
 }
 
+// The exit tab hides the panels and the search pages, then ends the process at once: nothing
+// runs after the end, and no click reaches a handler any more.
+TEST_F(Navigation, ExitHidesTheWindowsThenEndsTheProcess) {
+  ASSERT_EQ(shown(), (Names{"Form1", "Form2", "Form3", "Form12"}));
+  const size_t from = gui.log.size();
+  click("Form12", "Image5");
+  EXPECT_TRUE(gui.ended);
+  ASSERT_GT(gui.log.size(), from);
+  EXPECT_EQ(gui.log.back(), "end");
+  EXPECT_EQ(shown(), Names{"Form12"});
+  for (const char* form : {"Form1", "Form2", "Form3"})
+    EXPECT_LT(logIndex(std::string("hide ") + form, from), gui.log.size() - 1) << form;
+  const size_t ended = gui.log.size();
+  click("Form12", "Image1");
+  EXPECT_EQ(gui.log.size(), ended);
+}
+
 TEST_F(Navigation, MinimisedStateGoesToTheTrayOrWithoutOneStaysOnTheTaskbar) {
   const double left2 = app->form2().Left();
   switchAround();

@@ -26,6 +26,22 @@ TEST(Text, NumbersReadWithBlanksAndNothingElse) {
   EXPECT_FALSE(kv::equalsNumber("0abc", 0));
 }
 
+// This month's figure runs from a line's start to its last marker with at least one character
+// before it: the marker right after the first character, one at the line's end, one at its start
+// (no figure: the next line is read), the last of several, markers in any case, none across lines.
+TEST(IncomeParse, MarkersAtTheEdgesOfALine) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"1aaa2", "1|2"},       {"aaaa5", "a|a5"},  {"12aaa\nxaaa5", "12|5"},
+      {"aaa5\n7aaa8", "7|5"}, {"\n1aaa2", "1|2"}, {"1AaA2aaa3", "1AaA2|AaA23"},
+      {"1aa\na2aaa", "none"}, {"1aa2aa", "none"}, {"aaa", "none"},
+      {"", "none"},
+  };
+  for (const auto& [reply, figures] : cases) {
+    std::optional<kv::Income> income = kv::ParseIncome(reply);
+    EXPECT_EQ(income ? income->thisMonth + "|" + income->lastMonth : "none", figures) << reply;
+  }
+}
+
 // Long lines without a marker, and markers by the million, take linear time (they took minutes).
 TEST(IncomeParse, LongRepliesAreReadInLinearTime) {
   const auto start = std::chrono::steady_clock::now();
