@@ -117,19 +117,19 @@ TEST_F(OsTest, OneInstanceWithoutAPrivateFolder) {
   EXPECT_FALSE(second.anotherInstanceRunning());
 }
 
-// The name needs no folder, and anyone can bind any name: one that nobody listens on, or that
-// another user holds, is no instance of ours, and the program runs.
+// Anyone can bind any name: one that nobody listens on, or that another user holds, is no
+// instance of ours, and the program runs. (In a lock folder of the test's own, whose name no
+// other test uses.)
 TEST_F(OsTest, ANameNotHeldByThisUsersInstanceLetsTheProgramRun) {
-  env.unset("XDG_RUNTIME_DIR").set("HOME", "/proc");
   {
-    kv::LinuxOs os;
+    kv::LinuxOs os(dir);
     int squatter = bindName(os.instanceName(), false);
     ASSERT_GE(squatter, 0);
     EXPECT_FALSE(os.anotherInstanceRunning());
     ::close(squatter);
   }
   if (::getuid() != 0) GTEST_SKIP() << "another user's socket needs root to set up";
-  kv::LinuxOs os;
+  kv::LinuxOs os(dir);
   const std::string name = os.instanceName();
   int ready[2], hold[2];
   ASSERT_EQ(::pipe2(ready, O_CLOEXEC), 0);
