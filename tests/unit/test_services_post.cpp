@@ -7,6 +7,7 @@
 
 #include "platform/hosts.h"
 #include "platform/services/post_form.h"
+#include "tests/fake/scoped_env.h"
 #include "tools/standin/standin.h"
 
 namespace {
@@ -20,8 +21,8 @@ class PostFormTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_GT(services.start(), 0);
-    ::setenv("http_proxy", services.proxyUrl().c_str(), 1);
-    ::unsetenv("no_proxy");
+    // Through the stand-in, whatever proxy exceptions the machine has.
+    env.set("http_proxy", services.proxyUrl()).unset("no_proxy").unset("NO_PROXY");
   }
   void TearDown() override { kv::setPostLimits(30000, 60000); }
 
@@ -35,6 +36,7 @@ class PostFormTest : public ::testing::Test {
   }
 
   kv::standin::StandIn services{kv::hosts::kProduct, kv::hosts::kPlatform};
+  kv::test::ScopedEnv env;
 };
 
 // An empty body is still a form POST; a body goes out exactly as given; each request stands
@@ -93,7 +95,7 @@ TEST_F(PostFormTest, NoWholeReplyIsAFailure) {
   // Nothing listening at all.
   std::string deadProxy = services.proxyUrl();
   services.stop();
-  ::setenv("http_proxy", deadProxy.c_str(), 1);
+  env.set("http_proxy", deadProxy);
   EXPECT_FALSE(kv::PostForm(kUrl, "banben=1").completed);
 }
 
