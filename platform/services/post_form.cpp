@@ -218,9 +218,9 @@ std::optional<Origin> originOf(const char* url) {
   return origin;
 }
 
-// Stops a redirection away from the request's own host before anything is sent there, so the
-// form (a password among its fields) never travels elsewhere. The scheme stays, or goes from
-// http up to https; never down.
+// Stops a redirection away from the request's own host once connected, before any request is
+// sent, so the form (a password among its fields) never travels elsewhere. The scheme stays, or
+// goes from http up to https; never down.
 struct RedirectGuard {
   CURL* handle;
   Origin first;
