@@ -6,11 +6,14 @@
 #include "app/app.h"
 #include "platform/qt/qt_browser.h"
 #include "platform/qt/qt_gui.h"
+#include "platform/qt/qt_platform.h"
 #include "platform/services/os_linux.h"
 
 int main(int argc, char** argv) {
+  if (!kv::qt::chooseX11Platform()) return 1;
   kv::qt::configureBrowserEngine();
   QApplication application(argc, argv);
+  kv::qt::platformChosen();
   kv::qt::initApplication(application);
   kv::qt::QtGui gui;
   auto os = kv::makeLinuxOs();

@@ -11,6 +11,7 @@ packages=(
   fonts-wqy-microhei
   xvfb xauth trayer xdotool imagemagick x11-utils libxcb1-dev
   xfwm4 xfce4-panel openbox tint2 wmctrl dbus-x11
+  sway xwayland qt6-wayland grim x11-xserver-utils
   xdg-utils  # the desktop opener most machines have: the tests must hold with it there
 )
 

@@ -23,6 +23,7 @@
 
 #include "platform/qt/qt_units.h"
 #include "platform/qt/qt_window.h"
+#include "platform/qt/qt_x11.h"
 
 namespace kv::qt {
 
@@ -126,7 +127,7 @@ MsgResult QtGui::messageBox(const std::string& text, const std::string& title, M
     width = std::min(width, screen->availableGeometry().width() * 2 / 3);
   if (auto* grid = qobject_cast<QGridLayout*>(box->layout()))
     grid->addItem(new QSpacerItem(width, 0), grid->rowCount(), 0, 1, grid->columnCount());
-  if (owner) skipTaskbar(box, false);
+  if (owner) x11::skipTaskbar(box, false);
   box->exec();
   if (!box) return buttons == MsgButtons::Ok ? MsgResult::Ok : MsgResult::Cancel;
   bool ok = buttons == MsgButtons::Ok || box->clickedButton() == box->button(QMessageBox::Ok);

@@ -1,7 +1,5 @@
 #include "platform/qt/qt_window.h"
 
-#include <xcb/xcb.h>
-
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFile>
@@ -10,43 +8,17 @@
 #include <QMouseEvent>
 #include <QTimer>
 #include <QWindowStateChangeEvent>
-#include <cstdlib>
-#include <cstring>
 
 #include "platform/qt/qt_browser.h"
 #include "platform/qt/qt_controls.h"
 #include "platform/qt/qt_units.h"
+#include "platform/qt/qt_x11.h"
 
 namespace kv::qt {
 
 namespace {
 QString qs(const std::string& s) {
   return QString::fromStdString(s);
-}
-
-xcb_atom_t internAtom(xcb_connection_t* c, const char* name) {
-  xcb_intern_atom_reply_t* r =
-      xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, std::strlen(name), name), nullptr);
-  xcb_atom_t atom = r ? r->atom : xcb_atom_t(XCB_ATOM_NONE);
-  std::free(r);
-  return atom;
-}
-
-xcb_connection_t* xcbConnection() {
-  auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-  return x11 ? x11->connection() : nullptr;
-}
-
-// Whether a window manager takes the map requests of top-level windows, so that a map may be
-// answered late. Without one a map is done at once.
-bool mapsRedirected() {
-  xcb_connection_t* c = xcbConnection();
-  if (!c) return false;
-  xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
-  auto* r = xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, root), nullptr);
-  const bool redirected = r && (r->all_event_masks & XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT);
-  std::free(r);
-  return redirected;
 }
 
 QPointer<WindowWidget> lastShown;
@@ -62,35 +34,6 @@ QWidget* messageBoxOwner() {
   if (active && !dynamic_cast<WindowWidget*>(active)) return active;
   if (QWidget* w = shown(active)) return w;
   return shown(lastShown.data());
-}
-
-// Before the map: Qt adds the states it sets at the map to what the property holds; anything left
-// from an earlier map is dropped here. Once mapped: the EWMH request to the window manager.
-void skipTaskbar(QWidget* widget, bool mapped) {
-  xcb_connection_t* c = xcbConnection();
-  if (!widget || !c) return;
-  static const xcb_atom_t state = internAtom(c, "_NET_WM_STATE");
-  static const xcb_atom_t skip[] = {internAtom(c, "_NET_WM_STATE_SKIP_TASKBAR"),
-                                    internAtom(c, "_NET_WM_STATE_SKIP_PAGER")};
-  const auto window = static_cast<xcb_window_t>(widget->winId());
-  if (!mapped) {
-    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, state, XCB_ATOM_ATOM, 32, 2, skip);
-  } else {
-    xcb_client_message_event_t event{};
-    event.response_type = XCB_CLIENT_MESSAGE;
-    event.format = 32;
-    event.window = window;
-    event.type = state;
-    event.data.data32[0] = 1;  // add
-    event.data.data32[1] = skip[0];
-    event.data.data32[2] = skip[1];
-    event.data.data32[3] = 1;  // from an application
-    xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
-    xcb_send_event(c, 0, root,
-                   XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
-                   reinterpret_cast<const char*>(&event));
-  }
-  xcb_flush(c);
 }
 
 // ---- widget ---------------------------------------------------------------------------------
@@ -194,8 +137,8 @@ void QtWindow::prepareMap() {
     handle->installEventFilter(widget_);
     watched_ = handle;
   }
-  if (!inTaskbar_) skipTaskbar(widget_, false);
-  awaitingMap_ = mapsRedirected();
+  if (!inTaskbar_) x11::skipTaskbar(widget_, false);
+  awaitingMap_ = x11::mapsRedirected();
 }
 
 // Shown in the normal state: a window minimised by the window manager comes back. Leaving the
@@ -242,7 +185,7 @@ void QtWindow::finishHide() {
 // window manager drops when a window is withdrawn (a hide and a show in one handler may meet
 // it), and a hide asked for meanwhile, once the expose event has been handled.
 void QtWindow::exposed() {
-  if (awaitingMap_ && !inTaskbar_) skipTaskbar(widget_, true);
+  if (awaitingMap_ && !inTaskbar_) x11::skipTaskbar(widget_, true);
   awaitingMap_ = false;
   if (!hidePending_) return;
   QTimer::singleShot(0, widget_, [w = widget_.data()] {

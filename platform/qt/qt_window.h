@@ -12,11 +12,6 @@ namespace kv::qt {
 
 class QtWindow;
 
-// Gives a top-level widget no entry on the taskbar and the pager: before its map (`mapped` false)
-// the state is set on the native window (created here), which the window manager reads at the
-// map; once mapped it is asked of the window manager. Does nothing off X11.
-void skipTaskbar(QWidget* widget, bool mapped);
-
 // The window a message box belongs to: the active window, else the window last shown, when the
 // program shows it; nullptr when there is none.
 QWidget* messageBoxOwner();

@@ -8,6 +8,10 @@
 #              StatusNotifierItem, with XEmbed beside it)
 #   xfwm4-off  the same without the compositor
 #   openbox    openbox, tint2 at the bottom (taskbar, XEmbed notification area, clock)
+#   sway       a Wayland session: sway headless with XWayland and floating windows, no panel, no
+#              notification area. The client is started as on a Wayland session (XDG_SESSION_TYPE,
+#              WAYLAND_DISPLAY, no QT_QPA_PLATFORM) and picks X11 itself. sway centres the windows
+#              wherever they asked to be, so only their captions are compared there.
 # Xfce's panel stands at the top as Xfce puts it; its strut leaves the bottom of the work area,
 # which is all the layout reads, at the screen's bottom. tint2 stands at the bottom as tint2 puts
 # it and takes 30 pixels off the work area, so every window is laid out 30 pixels higher there:
@@ -24,6 +28,7 @@ e2e_cleanup() {
   local i
   for ((i = ${#E2E_PIDS[@]} - 1; i >= 0; i--)); do kill "${E2E_PIDS[i]}" 2>/dev/null || true; done
   wait 2>/dev/null || true
+  [ -n "${E2E_SWAY_DIR:-}" ] && rm -rf "$E2E_SWAY_DIR"
   [ -n "${E2E_DIR:-}" ] && [ -z "${E2E_KEEP:-}" ] && rm -rf "$E2E_DIR"
   return 0
 }
@@ -63,13 +68,17 @@ e2e_setup() {
   unset SESSION_MANAGER XDG_DATA_HOME XDG_CACHE_HOME
   mkdir -p "$HOME"
 
-  # -noreset: a display that resets when its last client leaves drops the connections made
-  # meanwhile (dbus-launch looks in and leaves just before the window manager connects).
-  Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp -noreset 3>"$E2E_DIR/display" \
-    >/dev/null 2>&1 &
-  E2E_PIDS+=($!)
-  wait_for 10 test -s "$E2E_DIR/display" || fail "Xvfb did not start"
-  export DISPLAY=":$(cat "$E2E_DIR/display")"
+  if [ "$E2E_DESKTOP" = sway ]; then
+    e2e_sway  # its XWayland is the display
+  else
+    # -noreset: a display that resets when its last client leaves drops the connections made
+    # meanwhile (dbus-launch looks in and leaves just before the window manager connects).
+    Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp -noreset 3>"$E2E_DIR/display" \
+      >/dev/null 2>&1 &
+    E2E_PIDS+=($!)
+    wait_for 10 test -s "$E2E_DIR/display" || fail "Xvfb did not start"
+    export DISPLAY=":$(cat "$E2E_DIR/display")"
+  fi
   e2e_desktop
 
   "$KELVORA_STANDIN" --port-file "$E2E_DIR/port" >"$E2E_DIR/standin.log" 2>&1 &
@@ -215,16 +224,65 @@ e2e_desktop() {
       wait_for 60 xembed_tray_ready ||
         fail "tint2's notification area did not start: $(tail -n 5 "$E2E_DIR/panel.log")"
       ;;
+    sway) wait_for 60 wm_is "wlroots wm" || fail "sway's XWayland has no window manager" ;;
     *) fail "unknown desktop $E2E_DESKTOP" ;;
   esac
 }
 has_wm() { [ "$E2E_DESKTOP" != bare ]; }
+# The window manager's close request to a window (its close button).
+wm_close() {
+  if [ "$E2E_DESKTOP" = sway ]; then
+    swaymsg "[id=$1] kill" >/dev/null
+  else
+    wmctrl -i -c "$1"
+  fi
+}
+# Whether the window manager keeps the windows at the places the client gives them.
+places_held() { [ "$E2E_DESKTOP" != sway ]; }
+
+# sway headless with XWayland, as the unprivileged user nobody (sway refuses to run as root), in a
+# runtime folder of that user's, without a session bus; every window of XWayland floats when it is
+# first mapped (sway tiles it when it is mapped again). sway sets DISPLAY for what it
+# starts: the first command lets root reach XWayland and then names the display.
+e2e_sway() {
+  E2E_SWAY_DIR=$(mktemp -d /tmp/kelvora-sway-XXXXXX)
+  chmod 700 "$E2E_SWAY_DIR"
+  cat >"$E2E_SWAY_DIR/config" <<'CONF'
+xwayland enable
+output HEADLESS-1 mode 1920x1080 position 0 0
+default_border none
+default_floating_border none
+floating_minimum_size 1 x 1
+focus_on_window_activation focus
+for_window [shell="xwayland"] floating enable
+exec sh -c 'xhost +si:localuser:root && echo "$DISPLAY" >"$XDG_RUNTIME_DIR/display.tmp" && mv "$XDG_RUNTIME_DIR/display.tmp" "$XDG_RUNTIME_DIR/display"'
+CONF
+  chown -R 65534:65534 "$E2E_SWAY_DIR"
+  setpriv --reuid=65534 --regid=65534 --clear-groups env -i PATH="$PATH" \
+    XDG_RUNTIME_DIR="$E2E_SWAY_DIR" HOME="$E2E_SWAY_DIR" WLR_BACKENDS=headless \
+    WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman sway -c "$E2E_SWAY_DIR/config" \
+    >"$E2E_DIR/wm.log" 2>&1 &
+  E2E_PIDS+=($!)
+  wait_for 60 test -s "$E2E_SWAY_DIR/display" ||
+    fail "sway or its XWayland did not start: $(tail -n 5 "$E2E_DIR/wm.log")"
+  export DISPLAY
+  DISPLAY=$(cat "$E2E_SWAY_DIR/display")
+  E2E_WAYLAND="$E2E_SWAY_DIR/$(cd "$E2E_SWAY_DIR" && ls wayland-? | head -n1)"
+  SWAYSOCK=$(ls "$E2E_SWAY_DIR"/sway-ipc.*.sock | head -n1)
+  export SWAYSOCK
+}
 
 # Starts the client from the program folder (the current directory holds img/). Sets E2E_CLIENT.
 # The stand-in's request log starts empty for each client.
 e2e_start_client() {
   curl -s --noproxy '*' -X POST "http://127.0.0.1:$E2E_PORT/__control/clear" >/dev/null
-  (cd "$E2E_PROG" && exec ./kelvora >"$E2E_DIR/client.log" 2>&1) &
+  if [ "$E2E_DESKTOP" = sway ]; then
+    # As on a Wayland session, Qt's Wayland platform installed: the client picks X11 itself.
+    (cd "$E2E_PROG" && exec env -u QT_QPA_PLATFORM XDG_SESSION_TYPE=wayland \
+      WAYLAND_DISPLAY="$E2E_WAYLAND" ./kelvora >"$E2E_DIR/client.log" 2>&1) &
+  else
+    (cd "$E2E_PROG" && exec ./kelvora >"$E2E_DIR/client.log" 2>&1) &
+  fi
   E2E_CLIENT=$!
   E2E_PIDS+=($E2E_CLIENT)
 }
@@ -268,6 +326,11 @@ standin_requests() { curl -s --noproxy '*' "http://127.0.0.1:$E2E_PORT/__control
 e2e_screenshot() {
   local dir="${KELVORA_ARTIFACTS:-/tmp}"
   mkdir -p "$dir"
+  if [ "$E2E_DESKTOP" = sway ]; then
+    XDG_RUNTIME_DIR="$E2E_SWAY_DIR" WAYLAND_DISPLAY="$E2E_WAYLAND" grim "$dir/$1-$E2E_DESKTOP.png" &&
+      echo "screenshot: $dir/$1-$E2E_DESKTOP.png"
+    return
+  fi
   import -window root "$dir/$1-$E2E_DESKTOP.png" 2>/dev/null &&
     echo "screenshot: $dir/$1-$E2E_DESKTOP.png"
 }
@@ -318,10 +381,15 @@ place() {
 }
 HOME_VIEW=(bar taobao-panel tmall-panel own-panel)
 
-# The client's mapped windows are exactly these (names as for place), each at its place.
+# The client's mapped windows are exactly these (names as for place), each at its place; where
+# the window manager does not hold places, by caption alone.
 windows_are() {
   local n
-  [ "$(client_windows)" = "$(for n in "$@"; do place "$n"; done | sort)" ]
+  if places_held; then
+    [ "$(client_windows)" = "$(for n in "$@"; do place "$n"; done | sort)" ]
+  else
+    [ "$(client_windows | awk '{print $1}' | sort)" = "$(for n in "$@"; do place "$n"; done | awk '{print $1}' | sort)" ]
+  fi
 }
 
 # A round trip through the window manager: a window mapped now is managed only after everything
@@ -360,6 +428,7 @@ client_window_id() {
   read -r -a want < <(place "$1")
   for id in $(xdotool search --onlyvisible --pid "$E2E_CLIENT" 2>/dev/null); do
     [ "$(xdotool getwindowname "$id")" = "${want[0]}" ] || continue
+    places_held || { echo "$id" && return 0; }
     [ "$(xwininfo -id "$id" | awk '/Width:/{print $2}')" = "${want[3]}" ] && echo "$id" && return 0
   done
   return 1
@@ -382,6 +451,8 @@ taskbar_entries() {
 # program's icon, the bar's.
 expect_taskbar() {
   has_wm || return 0
+  # sway has no X11 taskbar; its X11 window manager keeps only the states it acts on.
+  [ "$E2E_DESKTOP" = sway ] && return 0
   local id name bar_icon=
   [ "$(taskbar_entries)" = Form12 ] || fail "taskbar entries: $(taskbar_entries | tr '\n' ',')"
   id=$(client_window_id bar) || fail "no bar"

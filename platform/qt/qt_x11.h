@@ -1,0 +1,22 @@
+// The window-manager hints of top-level windows that need X11 itself. The windows call only these
+// functions; each does nothing (or answers false) when the application does not run on X11, so
+// the windows behave the same on any other platform, with what Qt alone gives.
+#pragma once
+
+class QWidget;
+
+namespace kv::qt::x11 {
+
+// Whether the application runs on X11 (Qt's xcb platform).
+bool isActive();
+
+// Gives a top-level widget no entry on the taskbar and the pager: before its map (`mapped` false)
+// the state is set on the native window (created here), which the window manager reads at the
+// map; once mapped it is asked of the window manager.
+void skipTaskbar(QWidget* widget, bool mapped);
+
+// Whether a window manager takes the map requests of top-level windows, so that a map may be
+// answered late. Without one a map is done at once.
+bool mapsRedirected();
+
+}  // namespace kv::qt::x11
