@@ -9,6 +9,7 @@
 #include <cmath>
 
 #include "platform/qt/qt_units.h"
+#include "platform/qt/qt_window.h"
 #include "platform/services/datafiles.h"
 
 namespace kv::qt {
@@ -68,8 +69,10 @@ void PictureLabel::mouseReleaseEvent(QMouseEvent* event) {
   bool wasPressed = pressed_;
   pressed_ = false;
   if (wasPressed && rect().contains(event->position().toPoint()) && isEnabled() && isVisible() &&
-      owner_)
+      owner_) {
+    UserInput input(event->timestamp());  // on X11 the server's time of the release
     owner_->clicked();
+  }
 }
 
 void PictureLabel::mouseMoveEvent(QMouseEvent* event) {

@@ -6,7 +6,6 @@
 #include <QGuiApplication>
 #include <QIcon>
 #include <QMouseEvent>
-#include <QTimer>
 #include <QWindowStateChangeEvent>
 
 #include "platform/qt/qt_browser.h"
@@ -24,6 +23,16 @@ QString qs(const std::string& s) {
 QPointer<WindowWidget> lastShown;
 
 }  // namespace
+
+const UserInput* UserInput::current_ = nullptr;
+
+UserInput::UserInput(unsigned long time) : time_(time), outer_(current_) {
+  current_ = this;
+}
+
+UserInput::~UserInput() {
+  current_ = outer_;
+}
 
 QWidget* messageBoxOwner() {
   auto shown = [](QWidget* w) {
@@ -128,8 +137,12 @@ void QtWindow::place() {
   if (widget_) widget_->move(twipsToPx(left_), twipsToPx(top_));
 }
 
-// Before a hidden window is mapped: its taskbar state, which the window manager reads at the map.
+// Before a hidden window is mapped: its place, and its taskbar state, which the window manager
+// reads at the map.
 void QtWindow::prepareMap() {
+  // Where the program put it: a place the window manager reported for an earlier map, handled
+  // only after the window was moved meanwhile, does not hold.
+  place();
   widget_->winId();
   QWindow* handle = widget_->windowHandle();
   if (!handle) return;
@@ -145,13 +158,17 @@ void QtWindow::prepareMap() {
 // minimised state maps a hidden native window at once, so the map is prepared first.
 void QtWindow::show() {
   if (!widget_) return;
-  hidePending_ = false;
   if (!widget_->isVisible()) prepareMap();
   if (widget_->isMinimized())
     widget_->setWindowState(widget_->windowState() & ~Qt::WindowMinimized);
   widget_->show();
   widget_->raise();
   lastShown = widget_;
+  if (const UserInput* input = UserInput::current()) {
+    activationPending_ = true;
+    activationTime_ = input->time();
+    if (!awaitingMap_) activate();
+  }
   if (!shownOnce_) {
     shownOnce_ = true;
     raiseResize();
@@ -159,42 +176,36 @@ void QtWindow::show() {
 }
 
 // A window the window manager has not mapped yet is unmapped once it has been: an unmap before
-// that would be lost, and the window manager would still map the window.
+// that would be lost, and the window manager would still map the window. The wait handles no
+// event of the program, so the window is off the screen before the caller's next step, however
+// long that step takes; a window manager that never maps the window holds the hide for
+// kMapWaitMs at most.
 void QtWindow::hide() {
   if (!widget_) return;
-  hidePending_ = true;
-  finishHide();
-  // A window manager that never maps the window (or never says so) must not keep it on screen
-  // for good: the hide is done after a bounded wait all the same.
-  if (hidePending_)
-    QTimer::singleShot(kMapWaitMs, widget_, [w = widget_.data()] {
-      QtWindow* window = w->owner();
-      if (!window || !window->hidePending_) return;
-      window->awaitingMap_ = false;
-      window->finishHide();
-    });
-}
-
-void QtWindow::finishHide() {
-  if (!hidePending_ || (awaitingMap_ && widget_->isVisible())) return;
-  hidePending_ = false;
+  activationPending_ = false;
+  if (awaitingMap_ && widget_->isVisible()) x11::waitForMap(widget_, kMapWaitMs);
+  awaitingMap_ = false;
   widget_->hide();
 }
 
 // The window manager has mapped (or restored) the window: the window's taskbar state, which the
 // window manager drops when a window is withdrawn (a hide and a show in one handler may meet
-// it), and a hide asked for meanwhile, once the expose event has been handled.
+// it), and the activation the user's input asked for.
 void QtWindow::exposed() {
   if (awaitingMap_ && !inTaskbar_) x11::skipTaskbar(widget_, true);
   awaitingMap_ = false;
-  if (!hidePending_) return;
-  QTimer::singleShot(0, widget_, [w = widget_.data()] {
-    if (QtWindow* window = w->owner()) window->finishHide();
-  });
+  if (activationPending_) activate();
+}
+
+// Through the window manager where one takes the request, else through Qt (which waits for the
+// map itself).
+void QtWindow::activate() {
+  activationPending_ = false;
+  if (!x11::requestActivation(widget_, activationTime_)) widget_->activateWindow();
 }
 
 bool QtWindow::isVisible() const {
-  return widget_ && widget_->isVisible() && !hidePending_;
+  return widget_ && widget_->isVisible();
 }
 
 // Changes the state alone: a hidden window stays hidden, a shown one is minimised or restored
@@ -219,7 +230,6 @@ void QtWindow::restore() {
   if (!widget_) return;
   holdResize_ = true;
   pendingResize_ = false;
-  hidePending_ = false;
   if (!widget_->isVisible()) prepareMap();
   widget_->showNormal();
   if (widget_) {

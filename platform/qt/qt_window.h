@@ -16,6 +16,24 @@ class QtWindow;
 // program shows it; nullptr when there is none.
 QWidget* messageBoxOwner();
 
+// Lives while the program answers the user's input (a click) made at X server time `time`: a
+// window shown meanwhile is made the active window once the window manager has mapped it, so
+// that the user's first key lands in it. Windows shown otherwise (the start-up road) are not.
+class UserInput {
+ public:
+  explicit UserInput(unsigned long time);
+  ~UserInput();
+  UserInput(const UserInput&) = delete;
+  UserInput& operator=(const UserInput&) = delete;
+  static const UserInput* current() { return current_; }
+  unsigned long time() const { return time_; }
+
+ private:
+  unsigned long time_;
+  const UserInput* outer_;
+  static const UserInput* current_;
+};
+
 // The widget of a window. Its owner is cleared when the window object goes, so that events that
 // are still queued for the widget reach nothing.
 class WindowWidget : public QWidget {
@@ -71,12 +89,12 @@ class QtWindow : public Window {
   void mouseMoved(double xPx, double yPx);
   void closeRequested();
   void exposed();
-  void finishHide();
 
  private:
   void place();
   void prepareMap();
   void raiseResize();
+  void activate();
 
   QPointer<WindowWidget> widget_;
   double left_ = 0, top_ = 0, width_ = 0, height_ = 0;
@@ -87,7 +105,8 @@ class QtWindow : public Window {
   bool inTaskbar_ = true;
   static constexpr int kMapWaitMs = 5000;  // the longest wait for the map before a hide
   bool awaitingMap_ = false;               // map request with the window manager, not yet exposed
-  bool hidePending_ = false;               // hidden for the program, not yet unmapped
+  bool activationPending_ = false;         // shown for the user's input, activated once mapped
+  unsigned long activationTime_ = 0;       // the time of that input
   QPointer<QWindow> watched_;              // the native window the widget filters
 };
 

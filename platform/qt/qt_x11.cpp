@@ -2,10 +2,15 @@
 
 #include <xcb/xcb.h>
 
+#include <poll.h>
+
 #include <QGuiApplication>
 #include <QWidget>
+#include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 
 namespace kv::qt::x11 {
 
@@ -44,6 +49,26 @@ void sendToRoot(xcb_connection_t* c, xcb_window_t window, xcb_atom_t type,
                  reinterpret_cast<const char*>(&event));
 }
 
+template <class T>
+std::unique_ptr<T, decltype(&std::free)> own(T* p) {
+  return {p, &std::free};
+}
+
+// Whether the window manager names this EWMH atom among those it supports.
+bool supported(xcb_connection_t* c, const char* name) {
+  constexpr uint32_t kMaxAtoms = 4096;
+  const xcb_atom_t wanted = internAtom(c, name);
+  auto r =
+      own(xcb_get_property_reply(c,
+                                 xcb_get_property(c, 0, rootOf(c), internAtom(c, "_NET_SUPPORTED"),
+                                                  XCB_ATOM_ATOM, 0, kMaxAtoms),
+                                 nullptr));
+  if (!r || r->format != 32 || wanted == XCB_ATOM_NONE) return false;
+  auto* atoms = static_cast<xcb_atom_t*>(xcb_get_property_value(r.get()));
+  const int n = xcb_get_property_value_length(r.get()) / 4;
+  return std::find(atoms, atoms + n, wanted) != atoms + n;
+}
+
 }  // namespace
 
 bool isActive() {
@@ -73,6 +98,51 @@ bool mapsRedirected() {
   const bool redirected = r && (r->all_event_masks & XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT);
   std::free(r);
   return redirected;
+}
+
+bool requestActivation(QWidget* widget, unsigned long time) {
+  xcb_connection_t* c = connection();
+  if (!widget || !c || !mapsRedirected() || !supported(c, "_NET_ACTIVE_WINDOW")) return false;
+  static const xcb_atom_t active = internAtom(c, "_NET_ACTIVE_WINDOW");
+  constexpr uint32_t kFromPager = 2;
+  sendToRoot(c, static_cast<xcb_window_t>(widget->winId()), active,
+             {kFromPager, static_cast<uint32_t>(time), XCB_NONE});
+  xcb_flush(c);
+  return true;
+}
+
+bool waitForMap(QWidget* widget, int ms) {
+  xcb_connection_t* qt = connection();
+  if (!widget || !qt) return false;
+  xcb_flush(qt);  // the map request itself
+  const auto window = static_cast<xcb_window_t>(widget->winId());
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  // The map is seen on a connection of this wait alone: its event mask on the window goes with
+  // it. Selected before the state is read, a map either shows in the state or comes as an event.
+  xcb_connection_t* c = xcb_connect(nullptr, nullptr);
+  bool mapped = false, gone = false;
+  if (!xcb_connection_has_error(c)) {
+    const uint32_t mask = XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+    xcb_change_window_attributes(c, window, XCB_CW_EVENT_MASK, &mask);
+    auto a = own(xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, window), nullptr));
+    mapped = a && a->map_state != XCB_MAP_STATE_UNMAPPED;
+    gone = !a;
+  }
+  while (!mapped && !gone && !xcb_connection_has_error(c)) {
+    while (auto e = own(xcb_poll_for_event(c))) {
+      const uint8_t type = e->response_type & 0x7f;
+      if (type == XCB_MAP_NOTIFY)
+        mapped = mapped || reinterpret_cast<xcb_map_notify_event_t*>(e.get())->window == window;
+      gone = gone || type == XCB_DESTROY_NOTIFY;
+    }
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    if (mapped || gone || left.count() <= 0) break;
+    pollfd p{xcb_get_file_descriptor(c), POLLIN, 0};
+    ::poll(&p, 1, static_cast<int>(left.count()) + 1);
+  }
+  xcb_disconnect(c);
+  return mapped;
 }
 
 }  // namespace kv::qt::x11

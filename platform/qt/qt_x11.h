@@ -19,4 +19,15 @@ void skipTaskbar(QWidget* widget, bool mapped);
 // answered late. Without one a map is done at once.
 bool mapsRedirected();
 
+// Asks the window manager to make the widget's mapped window the active one, for the user's
+// input made at X server time `time`. The request says the user asked for it (as a pager does),
+// so that no rule against focus stealing holds it back. False when no window manager takes such
+// requests; the caller then activates the window through Qt.
+bool requestActivation(QWidget* widget, unsigned long time);
+
+// Waits at most `ms` milliseconds for the window manager to map the widget's window, on a
+// connection of its own, so that no event of the application is handled meanwhile. Returns
+// whether the window is mapped.
+bool waitForMap(QWidget* widget, int ms);
+
 }  // namespace kv::qt::x11

@@ -434,6 +434,20 @@ client_window_id() {
   return 1
 }
 
+# The client's window of that name (as for place) has the keyboard: the window manager's active
+# window, or without one the X input focus. (Checked before expect_windows: its probe window
+# takes the focus.)
+window_active() {
+  local id active
+  id=$(client_window_id "$1") || return 1
+  if has_wm; then
+    active=$(xprop -root -notype _NET_ACTIVE_WINDOW | awk '{sub(",", "", $5); print $5}')
+    [ "$((active))" = "$id" ]
+  else
+    [ "$(xdotool getwindowfocus)" = "$id" ]
+  fi
+}
+
 # Captions of the client's windows that a taskbar lists: managed by the window manager, neither
 # marked to skip the taskbar nor transient for another window.
 taskbar_entries() {

@@ -47,15 +47,17 @@ TEXT2="2700 1857"
 SIGN_IN="5020 2362"
 
 # The home view has settled (the window manager has handled every map and unmap of the road);
-# the account tab then opens the sign-in window alone beside the bar.
+# the account tab then opens the sign-in window alone beside the bar, active: the account typed
+# at once lands in its first box.
 expect_windows "${HOME_VIEW[@]}"
 bar_click account
+wait_for 10 window_active signin || fail "the sign-in window is not the active window"
+xdotool type --delay 30 demo
 expect_windows bar signin
 e2e_screenshot signin-window
 
 # A wrong password: the refusal, and the button locked while the countdown runs (a click right
 # after the message sends nothing).
-type_into $TEXT1 demo
 type_into $TEXT2 'wrong+&'
 click_in '^Kelvora-登录$' $SIGN_IN
 answer_box

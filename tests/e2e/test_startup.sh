@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # End to end: the built program in a temporary program folder starts against the stand-in
 # services, asks them in the order of the start-up road, stores the site text, lays out its home
-# view; a second start is refused; without a network it ends before any window.
+# view; a second start is refused; a silent update service leaves no search page on the screen;
+# without a network it ends before any window.
 source "$(dirname "$0")/lib.sh"
 e2e_setup
 e2e_start_client
@@ -27,6 +28,18 @@ xdotool windowfocus --sync "$(window_id '^错误$')" key Return
 wait_for 10 sh -c "! kill -0 $second 2>/dev/null" || fail "the second instance did not end"
 kill -0 "$E2E_CLIENT" || fail "the first instance ended"
 expect_windows "${HOME_VIEW[@]}"
+kill "$E2E_CLIENT"
+wait "$E2E_CLIENT" 2>/dev/null || true
+
+# An update service that never answers: the road's show and hide of each search page is done
+# before its next step, so while the update check waits, only the home view is on the screen.
+: "${KELVORA_PRODUCT_HOST:?}"
+standin_reply "$KELVORA_PRODUCT_HOST" /app.php/index/up 200 0 stall 1
+e2e_start_client
+wait_startup_done 60 || fail "no update check"
+E2E_STEP="update check waiting"
+expect_windows "${HOME_VIEW[@]}"
+unset E2E_STEP
 kill "$E2E_CLIENT"
 wait "$E2E_CLIENT" 2>/dev/null || true
 

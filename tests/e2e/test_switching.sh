@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # End to end on the chosen desktop: every tab of the bar and every start panel shows its window
-# alone beside the bar, at its laid-out place, with no taskbar entry of its own. Under a window
-# manager, a window it minimised comes back in its normal state from its tab, and its close on a
+# alone beside the bar, at its laid-out place, active, with no taskbar entry of its own. Under a
+# window manager, a window it minimised comes back in its normal state from its tab, and its close on a
 # search page or a dialog only hides that window, which its tab brings back. The bar's tooltips
 # show while another window is active.
 source "$(dirname "$0")/lib.sh"
@@ -15,6 +15,7 @@ for tab in taobao:taobao-page tmall:tmall-page own:own-page account:signin share
   questions:questions taobao:taobao-page; do
   E2E_STEP="tab ${tab%%:*}"
   bar_click "${tab%%:*}"
+  wait_for 10 window_active "${tab#*:}" || fail "${tab#*:} is not the active window"
   expect_windows bar "${tab#*:}"
   expect_taskbar
 done
@@ -30,6 +31,7 @@ for panel in taobao tmall own; do
   tray_click 2
   expect_windows "${HOME_VIEW[@]}"
   panel_click "$panel-panel"
+  wait_for 10 window_active "$panel-page" || fail "$panel-page is not the active window"
   expect_windows bar "$panel-page"
 done
 unset E2E_STEP

@@ -3,12 +3,14 @@
 #include <gtest/gtest.h>
 #include <xcb/xcb.h>
 
+#include <poll.h>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QProcess>
 #include <QPushButton>
 #include <QScreen>
@@ -18,10 +20,16 @@
 #include <QTest>
 #include <QTimer>
 #include <QWindow>
+
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
 
 #include "platform/qt/qt_controls.h"
 #include "platform/qt/qt_gui.h"
@@ -78,24 +86,72 @@ bool skipsTaskbar(xcb_connection_t* c, xcb_window_t w) {
          std::count(s.begin(), s.end(), atom(c, "_NET_WM_STATE_SKIP_PAGER")) == 1;
 }
 
-// A window manager of its own connection: it maps `held` only when told, others at once.
+// A window manager of its own connection: it maps `held` only when told (or, when `mapHeldAt` is
+// set, once that time has come), others at once, and records the activations and withdrawals
+// it is asked for. It runs where pump() is called, or in a thread of its own after run().
 struct LateWm {
+  struct Activation {
+    uint32_t window, source, time;
+    bool operator==(const Activation&) const = default;
+  };
   xcb_connection_t* c = xcb_connect(nullptr, nullptr);
   xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root, held = 0;
+  const xcb_atom_t activeAtom = atom(c, "_NET_ACTIVE_WINDOW");
+  std::optional<std::chrono::steady_clock::time_point> mapHeldAt;
+  std::mutex mutex;     // guards what follows while the thread runs
   int mapRequests = 0;  // of `held`
-  ~LateWm() { xcb_disconnect(c); }
+  bool heldMapped = false;
+  std::vector<xcb_window_t> withdrawn;
+  std::vector<Activation> activations;
+  std::atomic<bool> stop = false;
+  std::thread thread;
+
+  ~LateWm() {
+    stop = true;
+    if (thread.joinable()) thread.join();
+    xcb_delete_property(c, root, atom(c, "_NET_SUPPORTED"));
+    xcb_disconnect(c);
+  }
   bool take() {
     uint32_t mask = XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT;
     return !own(xcb_request_check(
         c, xcb_change_window_attributes_checked(c, root, XCB_CW_EVENT_MASK, &mask)));
   }
+  void supportActivation() {
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, root, atom(c, "_NET_SUPPORTED"), XCB_ATOM_ATOM,
+                        32, 1, &activeAtom);
+    xcb_flush(c);
+  }
   void pump() {
+    std::lock_guard lock(mutex);
     while (auto e = own(xcb_poll_for_event(c))) {
-      auto* r = reinterpret_cast<xcb_map_request_event_t*>(e.get());
-      if ((e->response_type & 0x7f) != XCB_MAP_REQUEST) continue;
-      r->window == held ? void(++mapRequests) : void(xcb_map_window(c, r->window));
+      const uint8_t type = e->response_type & 0x7f;
+      if (type == XCB_MAP_REQUEST) {
+        auto* r = reinterpret_cast<xcb_map_request_event_t*>(e.get());
+        r->window == held ? void(++mapRequests) : void(xcb_map_window(c, r->window));
+      } else if (type == XCB_UNMAP_NOTIFY && (e->response_type & 0x80)) {  // sent: a withdrawal
+        withdrawn.push_back(reinterpret_cast<xcb_unmap_notify_event_t*>(e.get())->window);
+      } else if (type == XCB_CLIENT_MESSAGE) {
+        auto* m = reinterpret_cast<xcb_client_message_event_t*>(e.get());
+        if (m->type == activeAtom)
+          activations.push_back({m->window, m->data.data32[0], m->data.data32[1]});
+      }
+    }
+    if (mapHeldAt && mapRequests > 0 && !heldMapped &&
+        std::chrono::steady_clock::now() >= *mapHeldAt) {
+      xcb_map_window(c, held);
+      heldMapped = true;
     }
     xcb_flush(c);
+  }
+  void run() {
+    thread = std::thread([this] {
+      while (!stop) {
+        pump();
+        pollfd p{xcb_get_file_descriptor(c), POLLIN, 0};
+        ::poll(&p, 1, 20);
+      }
+    });
   }
 };
 
@@ -433,21 +489,72 @@ TEST_F(QtGuiTest, TrayIconShowsTheTipAndHandsActivationsToTheWindow) {
   trayer.waitForFinished(3000);
 }
 
-// Shown and hidden in one handler, mapped late by the window manager: the window ends withdrawn.
+// Shown and hidden in one handler, mapped late by the window manager: the hide waits for the
+// map, so the window ends withdrawn.
 TEST_F(QtGuiTest, HideBeforeALateMapWithdrawsTheWindow) {
   LateWm wm;
   if (!wm.take()) GTEST_SKIP() << "another window manager runs";
   auto win = window("LatePage", false);
   wm.held = widgetOf(*win)->winId();
+  wm.run();
   win->show();
+  {
+    std::lock_guard lock(wm.mutex);  // the map comes once the hide has begun
+    wm.mapHeldAt = std::chrono::steady_clock::now();
+  }
   win->hide();
-  KV_WAIT_FOR((wm.pump(), wm.mapRequests == 1));
-  for (int i = 0; i < 3; ++i) QCoreApplication::processEvents();
   EXPECT_FALSE(win->isVisible());
-  xcb_map_window(wm.c, wm.held);
-  KV_WAIT_FOR((wm.pump(), own(xcb_get_window_attributes_reply(
-                                  wm.c, xcb_get_window_attributes(wm.c, wm.held), nullptr))
-                                  ->map_state == XCB_MAP_STATE_UNMAPPED));
+  KV_WAIT_FOR((std::lock_guard(wm.mutex), wm.heldMapped));
+  auto state = own(xcb_get_window_attributes_reply(wm.c, xcb_get_window_attributes(wm.c, wm.held),
+                                                   nullptr));  // after the map
+  ASSERT_TRUE(state);
+  EXPECT_EQ(state->map_state, XCB_MAP_STATE_UNMAPPED);
+}
+
+// A click that shows a window has it activated once the window manager has mapped it, as the
+// user's request with the click's time; a window shown outside a click is not activated. A window
+// shown and hidden in the click that the window manager never maps is withdrawn after the hide's
+// bounded wait, never activated, and the program goes on.
+TEST_F(QtGuiTest, ClickActivatesTheWindowItShowsAndAHideWaitsBoundedForTheMap) {
+  const double tpp = twipsPerPixel();
+  LateWm wm;
+  if (!wm.take()) GTEST_SKIP() << "another window manager runs";
+  wm.supportActivation();
+  auto bar = window("ClickBar", true), page = window("ClickedPage", false),
+       flash = window("FlashPage", false);
+  wm.held = widgetOf(*flash)->winId();
+  // A hide that waited with no bound would end only here, after the bounded wait's five seconds.
+  wm.mapHeldAt = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  wm.run();
+  bar->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(widgetOf(*bar)));
+  auto tab = bar->createPicture("Tab");
+  tab->setGeometry(0, 0, 50 * tpp, 50 * tpp);
+  bool wentOn = false;
+  tab->onClick = [&] {
+    flash->show();
+    flash->hide();
+    page->show();
+    wentOn = true;
+  };
+  QLabel* label = labelOf(*tab);
+  const QPointF at(5, 5);
+  QMouseEvent press(QEvent::MouseButtonPress, at, label->mapToGlobal(at), Qt::LeftButton,
+                    Qt::LeftButton, {});
+  QMouseEvent release(QEvent::MouseButtonRelease, at, label->mapToGlobal(at), Qt::LeftButton,
+                      Qt::NoButton, {});
+  release.setTimestamp(4242);
+  QApplication::sendEvent(label, &press);
+  QApplication::sendEvent(label, &release);
+  EXPECT_TRUE(wentOn);
+  EXPECT_FALSE(flash->isVisible());
+  const auto pageId = static_cast<uint32_t>(widgetOf(*page)->winId());
+  KV_WAIT_FOR((std::lock_guard(wm.mutex), !wm.activations.empty()));
+  std::lock_guard lock(wm.mutex);
+  EXPECT_EQ(wm.activations, (std::vector<LateWm::Activation>{{pageId, 2, 4242}}));
+  EXPECT_EQ(wm.mapRequests, 1);
+  EXPECT_FALSE(wm.heldMapped);
+  EXPECT_EQ(std::count(wm.withdrawn.begin(), wm.withdrawn.end(), wm.held), 1);
 }
 
 }  // namespace
