@@ -143,6 +143,7 @@ class QtBrowser : public QtControl<kv::Browser> {
 
   // The page asks for a new window: the receiver the handler names gets it, or nothing does.
   // Addresses of other schemes are dropped, and so are the page's own requests over its bound.
+  // The first navigation of a window the user asked for is the user's (no repeat rule).
   void newWindow(QWebEngineNewWindowRequest& request) {
     const std::string address = request.requestedUrl().toString(QUrl::FullyEncoded).toStdString();
     if (!address.empty() && !isLoadableUrl(address)) return;
@@ -156,7 +157,13 @@ class QtBrowser : public QtControl<kv::Browser> {
     if (cancel || !receiver || receiver == this) return;
     auto* target = dynamic_cast<QtBrowser*>(receiver);
     if (!target || !target->page_) return;
-    target->handOvers_.handedOver();
+    target->handOvers_.handedOver(request.isUserInitiated());
+    // The engine loads no ftp: the receiver is told of the address as of a navigation it begins,
+    // and nothing is opened.
+    if (request.requestedUrl().scheme() == QLatin1String("ftp")) {
+      target->beforeNavigate(request.requestedUrl(), false, true);
+      return;
+    }
     request.openIn(target->page_.data());
   }
 

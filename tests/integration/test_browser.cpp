@@ -61,6 +61,23 @@ std::string text(QWebEnginePage* page, const QString& script) {
   return js(page, script).toString().toStdString();
 }
 
+// A click of the user's mouse (a user gesture for the engine) in the middle of an element of a
+// shown view.
+void click(QWebEngineView* view, const QString& id) {
+  const QVariantList middle =
+      js(view->page(),
+         QStringLiteral("(function () {"
+                        "  var r = document.getElementById('%1').getBoundingClientRect();"
+                        "  return [r.left + r.width / 2, r.top + r.height / 2];"
+                        "})()")
+             .arg(id))
+          .toList();
+  ASSERT_EQ(middle.size(), 2) << id.toStdString();
+  ASSERT_NE(view->focusProxy(), nullptr);
+  QTest::mouseClick(view->focusProxy(), Qt::LeftButton, {},
+                    QPoint(middle[0].toInt(), middle[1].toInt()));
+}
+
 // One stand-in for the whole run, reached through http_proxy, and a default browser that does
 // nothing (what reaches it is checked end to end). Both must be in place before the first browser
 // starts: the browser engine reads the proxy settings from the environment once.
@@ -289,6 +306,55 @@ TEST_F(BrowserTest, WindowsAreFramelessWithAPointingHandOverTheirButtons) {
               button ? Qt::PointingHandCursor : Qt::ArrowCursor)
         << name.toStdString();
   }
+}
+
+// Every new window the user asks for is handed over, one launch each, a second click on the same
+// link within seconds too, on a receiver that loads the page and on one that cancels it; ftp
+// addresses are handed over like web ones, by the user or by the page, and never loaded here.
+TEST_F(BrowserTest, EveryNewWindowOfTheUserIsLaunchedAndFtpToo) {
+  const std::string item = kSite + "/item/1001";
+  const std::string ftp = "ftp://ftp.member.example/pub/list.txt";
+  const QString addFtpLink = QStringLiteral(
+      "var a = document.createElement('a'); a.id = 'ftp'; a.target = '_blank';"
+      "a.href = 'ftp://ftp.member.example/pub/list.txt'; a.textContent = 'ftp';"
+      "document.body.insertBefore(a, document.body.firstChild);");
+  for (kv::FormId id : {kv::FormId::Form4, kv::FormId::Form6}) {
+    SCOPED_TRACE(static_cast<int>(id));
+    kv::SearchPage& form = load(id);
+    form.Show();
+    ASSERT_TRUE(loaded(id));
+    os->launched.clear();
+    click(view(form), "item1001");
+    ASSERT_TRUE(waitUntil([&] { return os->launched.size() >= 1; }));
+    click(view(form), "item1001");
+    ASSERT_TRUE(waitUntil([&] { return os->launched.size() >= 2; }));
+    js(page(form), addFtpLink);
+    click(view(form), "ftp");
+    ASSERT_TRUE(waitUntil([&] { return os->launched.size() >= 3; }));
+    js(page(form), "window.open('ftp://ftp.member.example/pub/b.txt')");
+    ASSERT_TRUE(waitUntil([&] { return os->launched.size() >= 4; }));
+    EXPECT_EQ(os->launched,
+              (std::vector<std::string>{item, item, ftp, "ftp://ftp.member.example/pub/b.txt"}));
+    form.Hide();
+  }
+  EXPECT_EQ(env->services->requests("ftp.member.example").size(), 0u);
+}
+
+// A handed-over link the server redirects is launched once: the redirect continues the
+// navigation in the receiver and is not handed over again.
+TEST_F(BrowserTest, RedirectOfAHandedOverLinkIsNotLaunchedAgain) {
+  kv::standin::Reply moved;
+  moved.status = 302;
+  moved.location = kSite + "/item/1003";
+  env->services->setReply(kSiteHost, "/moved", moved);
+  kv::SearchPage& taobao = load(kv::FormId::Form4);
+  ASSERT_TRUE(loaded(kv::FormId::Form4));
+  js(page(taobao), QString::fromStdString("window.open('" + kSite + "/moved')"));
+  ASSERT_TRUE(waitUntil([&] { return taobao.WebBrowser3->url() == kSite + "/item/1003"; }));
+  ASSERT_TRUE(waitUntil([&] { return receiverDone[kv::FormId::Form4] >= 1; }));
+  EXPECT_EQ(os->launched, std::vector<std::string>{kSite + "/moved"});
+  EXPECT_EQ(requested(kSiteHost, "/item/1003"), 1u);
+  env->services->resetReplies();
 }
 
 // Each new window of the sharing page reaches the default browser once and is not loaded here.
