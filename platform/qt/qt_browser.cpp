@@ -2,7 +2,7 @@
 
 #include <QByteArray>
 #include <QCoreApplication>
-#include <QDateTime>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QPointer>
@@ -10,7 +10,6 @@
 #include <QTimer>
 #include <QUrl>
 #include <QWebEngineCertificateError>
-#include <QWebEngineCookieStore>
 #include <QWebEngineNewWindowRequest>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
@@ -18,6 +17,7 @@
 #include <QWebEngineSettings>
 #include <QWebEngineView>
 #include <QtGlobal>
+#include <algorithm>
 #include <chrono>
 #include <exception>
 #include <set>
@@ -58,8 +58,8 @@ class QtBrowser;
 
 QPointer<QWebEngineProfile> sharedProfile;
 std::set<QtBrowser*> liveBrowsers;
-int handlerDepth = 0;        // a window's handler runs inside a browser callback
-QDateTime lastCookieChange;  // invalid while no cookie changed in this run
+int handlerDepth = 0;                       // a window's handler runs inside a browser callback
+constexpr int kCookieWriteLimitMs = 10000;  // the longest wait for the cookies at the end
 
 // Runs a window's handler; an exception must not cross the browser engine's call stack.
 template <class F>
@@ -266,6 +266,16 @@ QStringList BrowserPage::chooseFiles(FileSelectionMode mode, const QStringList& 
   return QWebEnginePage::chooseFiles(mode, oldFiles, acceptedMimeTypes);
 }
 
+// True while a file descriptor of this process is open on `path` (a canonical path). False
+// where the process's open files cannot be listed.
+bool openInThisProcess(const QString& path) {
+  const QDir fds(QStringLiteral("/proc/self/fd"));
+  const QFileInfoList entries =
+      fds.entryInfoList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot);
+  return std::any_of(entries.begin(), entries.end(),
+                     [&](const QFileInfo& fd) { return fd.symLinkTarget() == path; });
+}
+
 }  // namespace
 
 void configureBrowserEngine() {
@@ -300,10 +310,6 @@ QWebEngineProfile* browserProfile() {
     s->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, true);
     // Links to other schemes (smb:, mailto:, ...) are never handed to the desktop's opener.
     s->setUnknownUrlSchemePolicy(QWebEngineSettings::DisallowUnknownUrlSchemes);
-    auto changed = [] { lastCookieChange = QDateTime::currentDateTimeUtc(); };
-    QObject::connect(profile->cookieStore(), &QWebEngineCookieStore::cookieAdded, profile, changed);
-    QObject::connect(profile->cookieStore(), &QWebEngineCookieStore::cookieRemoved, profile,
-                     changed);
     sharedProfile = profile;
   }
   return sharedProfile;
@@ -311,26 +317,19 @@ QWebEngineProfile* browserProfile() {
 
 void shutdownBrowsers() {
   if (!sharedProfile || handlerDepth > 0) return;
-  // The engine writes cookies to disk at most 30 seconds after they change, and at once when
-  // the profile goes. Nothing changed for longer than that: nothing is left to write.
-  const bool unsaved =
-      lastCookieChange.isValid() && lastCookieChange.secsTo(QDateTime::currentDateTimeUtc()) < 35;
-  const QString cookies = sharedProfile->persistentStoragePath() + QStringLiteral("/Cookies");
-  const QDateTime written = QFileInfo(cookies).lastModified();
+  // The cookie store writes what it has not saved yet and then closes its file, on the engine's
+  // own threads, when the profile goes: wait for that close (the file no longer open in this
+  // process), however loaded the machine, but not for ever when the disk is stuck.
+  const QString cookies =
+      QFileInfo(sharedProfile->persistentStoragePath() + QStringLiteral("/Cookies"))
+          .canonicalFilePath();
   for (QtBrowser* b : liveBrowsers) b->close();
   delete sharedProfile.data();
-  if (!unsaved) return;
-  // The cookie file is written on the engine's own threads; wait until a write to it has been
-  // committed (its journal empty again), but not for long.
+  if (cookies.isEmpty()) return;
   QElapsedTimer waited;
   waited.start();
-  while (waited.elapsed() < 1000) {
-    QFileInfo now(cookies);
-    QFileInfo journal(cookies + QStringLiteral("-journal"));
-    if (now.exists() && now.lastModified() != written && (!journal.exists() || journal.size() == 0))
-      break;
+  while (openInThisProcess(cookies) && waited.elapsed() < kCookieWriteLimitMs)
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
 }
 
 std::unique_ptr<kv::Browser> createBrowser(QWidget* parent, const std::string& name) {

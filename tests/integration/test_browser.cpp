@@ -7,8 +7,10 @@
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QLabel>
+#include <QNetworkCookie>
 #include <QProcess>
 #include <QTest>
+#include <QWebEngineCookieStore>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWebEngineView>
@@ -122,7 +124,15 @@ class BrowserEnvironment : public ::testing::Environment {
     QWebEnginePage* page = window.findChild<QWebEngineView*>("WebBrowser1")->page();
     kv::qt::QtGui gui;
     if (step == "end") {
+      // The page's cookie reaches the profile's store after the script has run: the end comes
+      // once the store has it, as a member's sign-in comes long before the exit.
+      bool stored = false;
+      QObject::connect(kv::qt::browserProfile()->cookieStore(), &QWebEngineCookieStore::cookieAdded,
+                       &window, [&](const QNetworkCookie& c) {
+                         if (c.name() == "kelvora_member") stored = true;
+                       });
       js(page, "document.cookie = 'kelvora_member=abc; max-age=86400'");
+      if (!waitUntil([&] { return stored; })) std::_Exit(3);
       kv::qt::shutdownBrowsers();
       gui.endProcess(0);
     }
