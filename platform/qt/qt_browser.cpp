@@ -5,6 +5,8 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QInputDialog>
+#include <QMessageBox>
 #include <QPointer>
 #include <QString>
 #include <QTimer>
@@ -58,7 +60,8 @@ class QtBrowser;
 
 QPointer<QWebEngineProfile> sharedProfile;
 std::set<QtBrowser*> liveBrowsers;
-int handlerDepth = 0;                       // a window's handler runs inside a browser callback
+int handlerDepth = 0;       // a window's handler runs inside a browser callback
+QPointer<QDialog> openBox;  // a page's dialog box now open: one at a time in the program
 constexpr int kCookieWriteLimitMs = 10000;  // the longest wait for the cookies at the end
 
 // Runs a window's handler; an exception must not cross the browser engine's call stack.
@@ -88,8 +91,18 @@ class BrowserPage : public QWebEnginePage {
   QStringList chooseFiles(FileSelectionMode mode, const QStringList& oldFiles,
                           const QStringList& acceptedMimeTypes) override;
 
+ public:
+  // The owner goes while a box of this page is open: the box closes, and the page and its view
+  // go once the engine's call that opened the box has returned.
+  bool closeInBox();
+
  private:
-  QtBrowser& owner_;
+  enum class BoxKind { Alert, Confirm, Prompt };
+  bool box(BoxKind kind, const QUrl& origin, const QString& msg, const QString& value,
+           QString* result);
+
+  QtBrowser* owner_;
+  QPointer<QDialog> box_;
 };
 
 class QtBrowser : public QtControl<kv::Browser> {
@@ -128,6 +141,11 @@ class QtBrowser : public QtControl<kv::Browser> {
   void close() {
     if (!view_) return;
     if (page_) QObject::disconnect(page_, nullptr, view_, nullptr);
+    if (page_ && page_->closeInBox()) {
+      view_ = nullptr;
+      page_ = nullptr;
+      return;
+    }
     delete view_;  // deletes the page, its child
   }
 
@@ -136,6 +154,7 @@ class QtBrowser : public QtControl<kv::Browser> {
 
   void navigate(const std::string& url) override {
     url_ = url;
+    boxesLeft_ = 1;
     if (page_) page_->load(QUrl(QString::fromStdString(url)));
   }
   std::string url() const override { return url_; }
@@ -158,6 +177,7 @@ class QtBrowser : public QtControl<kv::Browser> {
     auto* target = dynamic_cast<QtBrowser*>(receiver);
     if (!target || !target->page_) return;
     target->handOvers_.handedOver(request.isUserInitiated());
+    target->boxesLeft_ = 1;
     // The engine loads no ftp: the receiver is told of the address as of a navigation it begins,
     // and nothing is opened.
     if (request.requestedUrl().scheme() == QLatin1String("ftp")) {
@@ -193,6 +213,12 @@ class QtBrowser : public QtControl<kv::Browser> {
   }
 
   bool silent() const { return silent_; }
+  // A dialog box of the page may show: one per hand-over (or load the program asked for).
+  bool takeBox() {
+    if (silent_ || boxesLeft_ <= 0) return false;
+    --boxesLeft_;
+    return true;
+  }
 
  private:
   void loadFinished() {
@@ -226,25 +252,28 @@ class QtBrowser : public QtControl<kv::Browser> {
   HandOverLimit handOvers_;
   bool popupsHeld_ = false;
   bool loading_ = false;
+  int boxesLeft_ = 0;
 };
 
 // New windows come through the request signal, which tells whether the user asked for them.
 BrowserPage::BrowserPage(QtBrowser& owner, QObject* parent)
-    : QWebEnginePage(browserProfile(), parent), owner_(owner) {
+    : QWebEnginePage(browserProfile(), parent), owner_(&owner) {
   connect(this, &QWebEnginePage::newWindowRequested, this,
-          [this](QWebEngineNewWindowRequest& request) { owner_.newWindow(request); });
+          [this](QWebEngineNewWindowRequest& request) {
+            if (owner_) owner_->newWindow(request);
+          });
 }
 
 bool BrowserPage::acceptNavigationRequest(const QUrl& url, NavigationType type, bool mainFrame) {
-  return owner_.beforeNavigate(url, type == NavigationTypeRedirect, mainFrame);
+  return owner_ && owner_->beforeNavigate(url, type == NavigationTypeRedirect, mainFrame);
 }
 
 void BrowserPage::javaScriptAlert(const QUrl& origin, const QString& msg) {
-  if (!owner_.silent()) QWebEnginePage::javaScriptAlert(origin, msg);
+  box(BoxKind::Alert, origin, msg, {}, nullptr);
 }
 
 bool BrowserPage::javaScriptConfirm(const QUrl& origin, const QString& msg) {
-  return !owner_.silent() && QWebEnginePage::javaScriptConfirm(origin, msg);
+  return box(BoxKind::Confirm, origin, msg, {}, nullptr);
 }
 
 bool BrowserPage::javaScriptPrompt(const QUrl& origin, const QString& msg,
@@ -252,17 +281,69 @@ bool BrowserPage::javaScriptPrompt(const QUrl& origin, const QString& msg,
   if (msg.startsWith(kMenuQuestion)) {
     bool ok = false;
     quint64 serial = msg.mid(kMenuQuestion.size()).toULongLong(&ok);
-    bool show = !ok || owner_.contextMenuAllowed(serial);
+    bool show = !ok || !owner_ || owner_->contextMenuAllowed(serial);
     if (result) *result = show ? QStringLiteral("1") : QStringLiteral("0");
     return true;
   }
-  if (owner_.silent()) return false;
-  return QWebEnginePage::javaScriptPrompt(origin, msg, defaultValue, result);
+  return box(BoxKind::Prompt, origin, msg, defaultValue, result);
+}
+
+// A dialog box of a page that is not silent: one per hand-over and one at a time in the program;
+// the others are answered as a cancelled box. The box blocks only the page's own window and runs
+// in a loop of its own, so the bar's tabs and exit still work while it is open.
+bool BrowserPage::box(BoxKind kind, const QUrl& origin, const QString& msg, const QString& value,
+                      QString* result) {
+  if (openBox || !owner_ || !owner_->takeBox() || !QWebEngineView::forPage(this)) return false;
+  static const char* const kTitles[] = {"Javascript Alert - ", "Javascript Confirm - ",
+                                        "Javascript Prompt - "};
+  const QString title = QLatin1String(kTitles[static_cast<int>(kind)]) + origin.toString();
+  QWidget* window = QWebEngineView::forPage(this)->window();
+  QPointer<BrowserPage> self(this);
+  QDialog* dialog = nullptr;
+  QInputDialog* input = nullptr;
+  if (kind == BoxKind::Prompt) {
+    dialog = input = new QInputDialog(window);
+    input->setLabelText(msg.toHtmlEscaped());
+    input->setTextValue(value);
+  } else {
+    dialog = new QMessageBox(
+        QMessageBox::Information, title, msg,
+        kind == BoxKind::Alert ? QMessageBox::Ok : QMessageBox::Ok | QMessageBox::Cancel, window);
+    static_cast<QMessageBox*>(dialog)->setTextFormat(Qt::PlainText);
+  }
+  dialog->setObjectName(QStringLiteral("PageBox"));
+  dialog->setWindowTitle(title);
+  dialog->setWindowModality(Qt::WindowModal);
+  dialog->setAttribute(Qt::WA_DeleteOnClose, false);
+  openBox = dialog;
+  box_ = dialog;
+  QPointer<QDialog> guard(dialog);
+  const bool accepted = dialog->exec() == QDialog::Accepted;
+  if (accepted && input && result) *result = input->textValue();
+  delete guard.data();
+  if (!self) return false;
+  if (!owner_) {
+    // The owner went meanwhile: the view (and this page with it) goes after the engine's call.
+    if (QWidget* v = QWebEngineView::forPage(this)) v->deleteLater();
+    return false;
+  }
+  return accepted && (kind != BoxKind::Prompt || result);
+}
+
+bool BrowserPage::closeInBox() {
+  if (!box_) return false;
+  owner_ = nullptr;
+  box_->reject();
+  if (QWidget* v = QWebEngineView::forPage(this)) {
+    v->hide();
+    v->setParent(nullptr);  // out of the window that may go now
+  }
+  return true;
 }
 
 QStringList BrowserPage::chooseFiles(FileSelectionMode mode, const QStringList& oldFiles,
                                      const QStringList& acceptedMimeTypes) {
-  if (owner_.silent()) return {};
+  if (!owner_ || owner_->silent()) return {};
   return QWebEnginePage::chooseFiles(mode, oldFiles, acceptedMimeTypes);
 }
 

@@ -6,10 +6,14 @@
 
 #include <QApplication>
 #include <QDeadlineTimer>
+#include <QDialog>
+#include <QInputDialog>
 #include <QLabel>
 #include <QNetworkCookie>
 #include <QProcess>
+#include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <QWebEngineCookieStore>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
@@ -80,6 +84,21 @@ void click(QWebEngineView* view, const QString& id) {
                     QPoint(middle[0].toInt(), middle[1].toInt()));
 }
 
+// A scripted page of the member site.
+kv::standin::Reply scriptedPage(const std::string& body) {
+  kv::standin::Reply r;
+  r.contentType = "text/html; charset=utf-8";
+  r.body = "<!DOCTYPE html><html><head><title>...</title></head><body>" + body + "</body></html>";
+  return r;
+}
+
+// The dialog box of a page now shown, if any.
+QDialog* pageBox() {
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (w->objectName() == "PageBox" && w->isVisible()) return static_cast<QDialog*>(w);
+  return nullptr;
+}
+
 // One stand-in for the whole run, reached through http_proxy, and a default browser that does
 // nothing (what reaches it is checked end to end). Both must be in place before the first browser
 // starts: the browser engine reads the proxy settings from the environment once.
@@ -112,6 +131,8 @@ class BrowserEnvironment : public ::testing::Environment {
   std::string folder;
 
  private:
+  kv::qt::QtGui gui;
+
   // One run of the program in the restart test: "end" sets a cookie of the member site and ends
   // the process as the program ends it; "return" prints the member site's cookies.
   void restartStep(const std::string& step) {
@@ -119,10 +140,23 @@ class BrowserEnvironment : public ::testing::Environment {
     auto browser = kv::qt::createBrowser(&window, "WebBrowser1");
     bool done = false;
     browser->onDownloadComplete = [&] { done = true; };
+    if (step == "box") {
+      // The program ends, as its exit button ends it, while the page's box is open.
+      QTimer* ending = new QTimer(&window);
+      QObject::connect(ending, &QTimer::timeout, [&] {
+        if (pageBox()) gui.endProcess(0);
+      });
+      ending->start(20);
+      services->setReply(kSiteHost, "/box",
+                         scriptedPage("<script>document.cookie = 'kelvora_member=box; "
+                                      "max-age=86400'; alert('x');</script>"));
+      browser->navigate(kSite + "/box");
+      waitUntil([] { return false; }, 60000);
+      std::_Exit(2);
+    }
     browser->navigate(kSite + "/");
     if (!waitUntil([&] { return done; })) std::_Exit(2);
     QWebEnginePage* page = window.findChild<QWebEngineView*>("WebBrowser1")->page();
-    kv::qt::QtGui gui;
     if (step == "end") {
       // The page's cookie reaches the profile's store after the script has run: the end comes
       // once the store has it, as a member's sign-in comes long before the exit.
@@ -265,22 +299,32 @@ TEST_F(BrowserTest, NewWindowsOfTheOwnSiteAndOfTaobaoAndTheContextMenu) {
   EXPECT_EQ(text(page(taobao), kMenu), "true");
 }
 
+// One run of the program in a process of its own, on the profile in `profile`; its output.
+std::string runStep(const char* step, const std::string& profile) {
+  QProcess p;
+  QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
+  e.insert("KELVORA_BROWSER_PROFILE_HOME", QString::fromStdString(env->folder + "/" + profile));
+  e.insert("KELVORA_BROWSER_RESTART_STEP", step);
+  p.setProcessEnvironment(e);
+  // Any test: the step runs while the test environment is set up, and ends the process.
+  p.start(QCoreApplication::applicationFilePath(),
+          {"--gtest_filter=BrowserTest.HiddenPageKeptSilentAndOnTheSharedProfile"});
+  EXPECT_TRUE(p.waitForFinished(60000)) << step;
+  EXPECT_EQ(p.exitStatus(), QProcess::NormalExit) << step;
+  EXPECT_EQ(p.exitCode(), 0) << step;
+  return p.readAllStandardOutput().toStdString();
+}
+
 TEST_F(BrowserTest, SignedInMemberStaysSignedInAfterTheProcessEnds) {
-  auto run = [](const char* step) {
-    QProcess p;
-    QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
-    e.insert("KELVORA_BROWSER_PROFILE_HOME", QString::fromStdString(env->folder + "/restart"));
-    e.insert("KELVORA_BROWSER_RESTART_STEP", step);
-    p.setProcessEnvironment(e);
-    // Any test: the step runs while the test environment is set up, and ends the process.
-    p.start(QCoreApplication::applicationFilePath(),
-            {"--gtest_filter=BrowserTest.HiddenPageKeptSilentAndOnTheSharedProfile"});
-    EXPECT_TRUE(p.waitForFinished(60000)) << step;
-    EXPECT_EQ(p.exitCode(), 0) << step;
-    return p.readAllStandardOutput().toStdString();
-  };
-  run("end");
-  EXPECT_NE(run("return").find("COOKIES[kelvora_member=abc]"), std::string::npos);
+  runStep("end", "restart");
+  EXPECT_NE(runStep("return", "restart").find("COOKIES[kelvora_member=abc]"), std::string::npos);
+}
+
+// The exit while a page's box is open ends the program at once, and the cookies are kept.
+TEST_F(BrowserTest, ProcessEndsWhileAPageBoxIsOpen) {
+  runStep("box", "restart-box");
+  EXPECT_NE(runStep("return", "restart-box").find("COOKIES[kelvora_member=box]"),
+            std::string::npos);
 }
 
 // A page loads while its window is hidden and keeps its state across a hide and show; silent
@@ -364,6 +408,72 @@ TEST_F(BrowserTest, RedirectOfAHandedOverLinkIsNotLaunchedAgain) {
   ASSERT_TRUE(waitUntil([&] { return receiverDone[kv::FormId::Form4] >= 1; }));
   EXPECT_EQ(os->launched, std::vector<std::string>{kSite + "/moved"});
   EXPECT_EQ(requested(kSiteHost, "/item/1003"), 1u);
+  env->services->resetReplies();
+}
+
+// A receiver's page that opens dialog boxes without end shows one box per hand-over and the rest
+// are answered as cancelled ones; the box blocks only its own window, so a click on another window
+// still reaches it.
+TEST_F(BrowserTest, ReceiverPageShowsOneDialogBoxPerHandOver) {
+  const char* loop =
+      "<script>var n = 0; for (var i = 0; i < 100; i++) %s;"
+      "document.title = 'done ' + n;</script>";
+  auto boxes = [&](const char* call) {
+    char body[512];
+    std::snprintf(body, sizeof body, loop, call);
+    return scriptedPage(body);
+  };
+  env->services->setReply(kSiteHost, "/alerts", boxes("alert(i), n++"));
+  env->services->setReply(kSiteHost, "/confirms", boxes("n += confirm('c' + i) ? 1 : 0"));
+  env->services->setReply(kSiteHost, "/prompts",
+                          boxes("n += prompt('p' + i, 'd') === 'typed' ? 1 : 0"));
+  kv::SearchPage& tmall = load(kv::FormId::Form5);
+  ASSERT_TRUE(loaded(kv::FormId::Form5));
+  QPushButton other("other window");
+  int clicks = 0;
+  QObject::connect(&other, &QPushButton::clicked, [&] { ++clicks; });
+  other.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&other));
+
+  // The box runs in a loop of its own, inside the engine's call: it is answered from there.
+  std::vector<std::string> titles;
+  bool otherReached = true;
+  QTimer answering;
+  QObject::connect(&answering, &QTimer::timeout, [&] {
+    QDialog* box = pageBox();
+    if (!box) box = qobject_cast<QDialog*>(QApplication::activeModalWidget());  // another's box
+    if (!box) return;
+    answering.stop();
+    titles.push_back(box->windowTitle().toStdString());
+    EXPECT_NE(box->windowModality(), Qt::ApplicationModal);
+    if (otherReached) {
+      const int before = clicks;
+      QTest::mouseClick(other.windowHandle(), Qt::LeftButton, {}, other.rect().center());
+      otherReached = waitUntil([&] { return clicks > before; }, 5000);
+    }
+    if (auto* input = qobject_cast<QInputDialog*>(box)) input->setTextValue("typed");
+    box->accept();
+    answering.start();
+  });
+  answering.start(20);
+  const struct {
+    const char* path;
+    const char* title;
+    const char* done;
+  } kinds[] = {{"/alerts", "Javascript Alert - ", "done 100"},
+               {"/confirms", "Javascript Confirm - ", "done 1"},
+               {"/prompts", "Javascript Prompt - ", "done 1"}};
+  std::vector<std::string> expected;
+  for (const auto& kind : kinds) {
+    SCOPED_TRACE(kind.path);
+    js(page(tmall), QString::fromStdString("window.open('" + kSite + kind.path + "')"));
+    expected.push_back(kind.title + kSite + "/");
+    ASSERT_TRUE(waitUntil([&] { return view(tmall, "WebBrowser3")->title() == kind.done; }))
+        << view(tmall, "WebBrowser3")->title().toStdString();
+  }
+  EXPECT_EQ(titles, expected);
+  EXPECT_TRUE(otherReached) << "a click on another window did not reach it while a box was open";
+  EXPECT_EQ(os->launched.size(), std::size(kinds));
   env->services->resetReplies();
 }
 
