@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEvent>
 #include <QFileInfo>
 #include <QInputDialog>
 #include <QMessageBox>
@@ -22,6 +23,7 @@
 #include <algorithm>
 #include <chrono>
 #include <exception>
+#include <functional>
 #include <set>
 #include <thread>
 
@@ -57,6 +59,22 @@ QString menuHookScript(quint64 serial) {
 }
 
 class QtBrowser;
+
+// Calls `shown` whenever the object it watches is shown.
+class ShowWatcher : public QObject {
+ public:
+  ShowWatcher(QObject* watched, std::function<void()> shown)
+      : QObject(watched), shown_(std::move(shown)) {
+    watched->installEventFilter(this);
+  }
+  bool eventFilter(QObject*, QEvent* e) override {
+    if (e->type() == QEvent::Show) shown_();
+    return false;
+  }
+
+ private:
+  std::function<void()> shown_;
+};
 
 QPointer<QWebEngineProfile> sharedProfile;
 std::set<QtBrowser*> liveBrowsers;
@@ -121,6 +139,15 @@ class QtBrowser : public QtControl<kv::Browser> {
       loading_ = false;
       loadFinished();
     });
+    QObject::connect(page_, &QWebEnginePage::renderProcessTerminated, view_,
+                     [this](QWebEnginePage::RenderProcessTerminationStatus status, int) {
+                       if (status != QWebEnginePage::NormalTerminationStatus) processEnded();
+                     });
+    new ShowWatcher(view_, [this] {
+      if (!crashed_) return;
+      crashed_ = false;
+      loadAgain();
+    });
     QObject::connect(page_, &QWebEnginePage::certificateError, view_,
                      [this](const QWebEngineCertificateError& error) {
                        if (!silent_) return;
@@ -154,6 +181,8 @@ class QtBrowser : public QtControl<kv::Browser> {
 
   void navigate(const std::string& url) override {
     url_ = url;
+    home_ = url;
+    crashed_ = false;
     boxesLeft_ = 1;
     if (page_) page_->load(QUrl(QString::fromStdString(url)));
   }
@@ -221,6 +250,22 @@ class QtBrowser : public QtControl<kv::Browser> {
   }
 
  private:
+  // The page's process ended abnormally (it serves every page of the site): the address the
+  // program gave loads again at once, within the bound, else when the view is next shown. A
+  // receiver's pages came from hand-overs and are not loaded again.
+  void processEnded() {
+    if (home_.empty()) return;
+    crashed_ = true;
+    if (!reloads_.allow(LaunchClock::now())) return;
+    crashed_ = false;
+    loadAgain();
+  }
+  // After the engine's notice of the ended process has returned: a load inside it is lost.
+  void loadAgain() {
+    if (!page_) return;
+    QTimer::singleShot(0, page_, [this] { page_->load(QUrl(QString::fromStdString(home_))); });
+  }
+
   void loadFinished() {
     doc_ = std::make_shared<Document>();
     ++serial_;
@@ -253,6 +298,9 @@ class QtBrowser : public QtControl<kv::Browser> {
   bool popupsHeld_ = false;
   bool loading_ = false;
   int boxesLeft_ = 0;
+  std::string home_;      // the address the program last gave
+  bool crashed_ = false;  // its process ended and it was not loaded again yet
+  ReloadLimit reloads_;
 };
 
 // New windows come through the request signal, which tells whether the user asked for them.

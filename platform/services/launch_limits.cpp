@@ -36,6 +36,13 @@ bool HandOverLimit::allow(const std::string& url, LaunchClock::time_point now) {
   return true;
 }
 
+bool ReloadLimit::allow(LaunchClock::time_point now) {
+  while (!recent_.empty() && now - recent_.front() >= kPeriod) recent_.pop_front();
+  if (static_cast<int>(recent_.size()) >= kPerPeriod) return false;
+  recent_.push_back(now);
+  return true;
+}
+
 bool isLoadableUrl(const std::string& url) {
   return isLaunchableUrl(url) || url == "about:blank" || url == "about:srcdoc";
 }

@@ -55,6 +55,19 @@ class HandOverLimit {
   std::deque<std::pair<std::string, LaunchClock::time_point>> recent_;  // within kRepeat
 };
 
+// Loads of a page again after its page process ended abnormally: at most kPerPeriod within any
+// kPeriod, so that a page that ends its process every time cannot loop.
+class ReloadLimit {
+ public:
+  static constexpr int kPerPeriod = 3;
+  static constexpr std::chrono::seconds kPeriod{60};
+
+  bool allow(LaunchClock::time_point now);
+
+ private:
+  std::deque<LaunchClock::time_point> recent_;  // within kPeriod
+};
+
 // The addresses an embedded browser may load: http, https and ftp, and the empty documents that
 // never leave the client (about:blank, about:srcdoc).
 bool isLoadableUrl(const std::string& url);

@@ -2,6 +2,7 @@
 // through http_proxy: new windows and frames handed to the default browser, the context-menu
 // hook, silent mode and the shared persistent profile.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <QApplication>
@@ -23,6 +24,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <set>
 
 #include "account/sharing_window.h"
 #include "app/app.h"
@@ -475,6 +477,43 @@ TEST_F(BrowserTest, ReceiverPageShowsOneDialogBoxPerHandOver) {
   EXPECT_TRUE(otherReached) << "a click on another window did not reach it while a box was open";
   EXPECT_EQ(os->launched.size(), std::size(kinds));
   env->services->resetReplies();
+}
+
+// The search pages' page processes (in the program one serves all three) are killed: the shown
+// page and the hidden ones load again at once, each at most 3 times a minute; past that a page
+// stays as it is until it is shown again.
+TEST_F(BrowserTest, SearchPagesLoadAgainWhenTheirProcessIsKilled) {
+  const std::vector<kv::FormId> ids = {kv::FormId::Form4, kv::FormId::Form5, kv::FormId::Form6};
+  for (kv::FormId id : ids) load(id);
+  kv::Form& taobao = app->form(kv::FormId::Form4);
+  taobao.Show();
+  for (kv::FormId id : ids) ASSERT_TRUE(loaded(id));
+  int ended = 0;
+  for (kv::FormId id : ids)
+    QObject::connect(page(app->form(id)), &QWebEnginePage::renderProcessTerminated,
+                     [&] { ++ended; });
+  auto killRenderers = [&] {
+    std::set<qint64> pids;
+    for (kv::FormId id : ids) pids.insert(page(app->form(id))->renderProcessPid());
+    ASSERT_EQ(pids.count(0), 0u);
+    const int before = ended;
+    for (qint64 pid : pids) ASSERT_EQ(::kill(static_cast<pid_t>(pid), SIGKILL), 0);
+    ASSERT_TRUE(waitUntil([&] { return ended == before + 3; }));
+  };
+  for (int round = 2; round <= 4; ++round) {
+    killRenderers();
+    for (kv::FormId id : ids) {
+      ASSERT_TRUE(loaded(id, round)) << static_cast<int>(id) << " round " << round;
+      EXPECT_EQ(text(page(app->form(id)), "document.getElementById('item1001') !== null"), "true");
+    }
+  }
+  killRenderers();
+  QTest::qWait(300);  // room for a fourth load that must not come
+  for (kv::FormId id : ids) EXPECT_EQ(pageDone[id], 4) << static_cast<int>(id);
+  taobao.Hide();
+  taobao.Show();
+  ASSERT_TRUE(loaded(kv::FormId::Form4, 5));
+  EXPECT_EQ(pageDone[kv::FormId::Form5], 4);
 }
 
 // Each new window of the sharing page reaches the default browser once and is not loaded here.
