@@ -2,15 +2,17 @@
 
 #include <QByteArray>
 #include <QCoreApplication>
-#include <QDateTime>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QEvent>
 #include <QFileInfo>
+#include <QInputDialog>
+#include <QMessageBox>
 #include <QPointer>
 #include <QString>
 #include <QTimer>
 #include <QUrl>
 #include <QWebEngineCertificateError>
-#include <QWebEngineCookieStore>
 #include <QWebEngineNewWindowRequest>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
@@ -18,8 +20,10 @@
 #include <QWebEngineSettings>
 #include <QWebEngineView>
 #include <QtGlobal>
+#include <algorithm>
 #include <chrono>
 #include <exception>
+#include <functional>
 #include <set>
 #include <thread>
 
@@ -56,10 +60,27 @@ QString menuHookScript(quint64 serial) {
 
 class QtBrowser;
 
+// Calls `shown` whenever the object it watches is shown.
+class ShowWatcher : public QObject {
+ public:
+  ShowWatcher(QObject* watched, std::function<void()> shown)
+      : QObject(watched), shown_(std::move(shown)) {
+    watched->installEventFilter(this);
+  }
+  bool eventFilter(QObject*, QEvent* e) override {
+    if (e->type() == QEvent::Show) shown_();
+    return false;
+  }
+
+ private:
+  std::function<void()> shown_;
+};
+
 QPointer<QWebEngineProfile> sharedProfile;
 std::set<QtBrowser*> liveBrowsers;
-int handlerDepth = 0;        // a window's handler runs inside a browser callback
-QDateTime lastCookieChange;  // invalid while no cookie changed in this run
+int handlerDepth = 0;       // a window's handler runs inside a browser callback
+QPointer<QDialog> openBox;  // a page's dialog box now open: one at a time in the program
+constexpr int kCookieWriteLimitMs = 10000;  // the longest wait for the cookies at the end
 
 // Runs a window's handler; an exception must not cross the browser engine's call stack.
 template <class F>
@@ -88,8 +109,18 @@ class BrowserPage : public QWebEnginePage {
   QStringList chooseFiles(FileSelectionMode mode, const QStringList& oldFiles,
                           const QStringList& acceptedMimeTypes) override;
 
+ public:
+  // The owner goes while a box of this page is open: the box closes, and the page and its view
+  // go once the engine's call that opened the box has returned.
+  bool closeInBox();
+
  private:
-  QtBrowser& owner_;
+  enum class BoxKind { Alert, Confirm, Prompt };
+  bool box(BoxKind kind, const QUrl& origin, const QString& msg, const QString& value,
+           QString* result);
+
+  QtBrowser* owner_;
+  QPointer<QDialog> box_;
 };
 
 class QtBrowser : public QtControl<kv::Browser> {
@@ -107,6 +138,15 @@ class QtBrowser : public QtControl<kv::Browser> {
     QObject::connect(page_, &QWebEnginePage::loadFinished, view_, [this](bool) {
       loading_ = false;
       loadFinished();
+    });
+    QObject::connect(page_, &QWebEnginePage::renderProcessTerminated, view_,
+                     [this](QWebEnginePage::RenderProcessTerminationStatus status, int) {
+                       if (status != QWebEnginePage::NormalTerminationStatus) processEnded();
+                     });
+    new ShowWatcher(view_, [this] {
+      if (!crashed_) return;
+      crashed_ = false;
+      loadAgain();
     });
     QObject::connect(page_, &QWebEnginePage::certificateError, view_,
                      [this](const QWebEngineCertificateError& error) {
@@ -128,6 +168,11 @@ class QtBrowser : public QtControl<kv::Browser> {
   void close() {
     if (!view_) return;
     if (page_) QObject::disconnect(page_, nullptr, view_, nullptr);
+    if (page_ && page_->closeInBox()) {
+      view_ = nullptr;
+      page_ = nullptr;
+      return;
+    }
     delete view_;  // deletes the page, its child
   }
 
@@ -136,6 +181,9 @@ class QtBrowser : public QtControl<kv::Browser> {
 
   void navigate(const std::string& url) override {
     url_ = url;
+    home_ = url;
+    crashed_ = false;
+    boxesLeft_ = 1;
     if (page_) page_->load(QUrl(QString::fromStdString(url)));
   }
   std::string url() const override { return url_; }
@@ -143,6 +191,7 @@ class QtBrowser : public QtControl<kv::Browser> {
 
   // The page asks for a new window: the receiver the handler names gets it, or nothing does.
   // Addresses of other schemes are dropped, and so are the page's own requests over its bound.
+  // The first navigation of a window the user asked for is the user's (no repeat rule).
   void newWindow(QWebEngineNewWindowRequest& request) {
     const std::string address = request.requestedUrl().toString(QUrl::FullyEncoded).toStdString();
     if (!address.empty() && !isLoadableUrl(address)) return;
@@ -156,7 +205,14 @@ class QtBrowser : public QtControl<kv::Browser> {
     if (cancel || !receiver || receiver == this) return;
     auto* target = dynamic_cast<QtBrowser*>(receiver);
     if (!target || !target->page_) return;
-    target->handOvers_.handedOver();
+    target->handOvers_.handedOver(request.isUserInitiated());
+    target->boxesLeft_ = 1;
+    // The engine loads no ftp: the receiver is told of the address as of a navigation it begins,
+    // and nothing is opened.
+    if (request.requestedUrl().scheme() == QLatin1String("ftp")) {
+      target->beforeNavigate(request.requestedUrl(), false, true);
+      return;
+    }
     request.openIn(target->page_.data());
   }
 
@@ -186,8 +242,30 @@ class QtBrowser : public QtControl<kv::Browser> {
   }
 
   bool silent() const { return silent_; }
+  // A dialog box of the page may show: one per hand-over (or load the program asked for).
+  bool takeBox() {
+    if (silent_ || boxesLeft_ <= 0) return false;
+    --boxesLeft_;
+    return true;
+  }
 
  private:
+  // The page's process ended abnormally (it serves every page of the site): the address the
+  // program gave loads again at once, within the bound, else when the view is next shown. A
+  // receiver's pages came from hand-overs and are not loaded again.
+  void processEnded() {
+    if (home_.empty()) return;
+    crashed_ = true;
+    if (!reloads_.allow(LaunchClock::now())) return;
+    crashed_ = false;
+    loadAgain();
+  }
+  // After the engine's notice of the ended process has returned: a load inside it is lost.
+  void loadAgain() {
+    if (!page_) return;
+    QTimer::singleShot(0, page_, [this] { page_->load(QUrl(QString::fromStdString(home_))); });
+  }
+
   void loadFinished() {
     doc_ = std::make_shared<Document>();
     ++serial_;
@@ -219,25 +297,31 @@ class QtBrowser : public QtControl<kv::Browser> {
   HandOverLimit handOvers_;
   bool popupsHeld_ = false;
   bool loading_ = false;
+  int boxesLeft_ = 0;
+  std::string home_;      // the address the program last gave
+  bool crashed_ = false;  // its process ended and it was not loaded again yet
+  ReloadLimit reloads_;
 };
 
 // New windows come through the request signal, which tells whether the user asked for them.
 BrowserPage::BrowserPage(QtBrowser& owner, QObject* parent)
-    : QWebEnginePage(browserProfile(), parent), owner_(owner) {
+    : QWebEnginePage(browserProfile(), parent), owner_(&owner) {
   connect(this, &QWebEnginePage::newWindowRequested, this,
-          [this](QWebEngineNewWindowRequest& request) { owner_.newWindow(request); });
+          [this](QWebEngineNewWindowRequest& request) {
+            if (owner_) owner_->newWindow(request);
+          });
 }
 
 bool BrowserPage::acceptNavigationRequest(const QUrl& url, NavigationType type, bool mainFrame) {
-  return owner_.beforeNavigate(url, type == NavigationTypeRedirect, mainFrame);
+  return owner_ && owner_->beforeNavigate(url, type == NavigationTypeRedirect, mainFrame);
 }
 
 void BrowserPage::javaScriptAlert(const QUrl& origin, const QString& msg) {
-  if (!owner_.silent()) QWebEnginePage::javaScriptAlert(origin, msg);
+  box(BoxKind::Alert, origin, msg, {}, nullptr);
 }
 
 bool BrowserPage::javaScriptConfirm(const QUrl& origin, const QString& msg) {
-  return !owner_.silent() && QWebEnginePage::javaScriptConfirm(origin, msg);
+  return box(BoxKind::Confirm, origin, msg, {}, nullptr);
 }
 
 bool BrowserPage::javaScriptPrompt(const QUrl& origin, const QString& msg,
@@ -245,18 +329,80 @@ bool BrowserPage::javaScriptPrompt(const QUrl& origin, const QString& msg,
   if (msg.startsWith(kMenuQuestion)) {
     bool ok = false;
     quint64 serial = msg.mid(kMenuQuestion.size()).toULongLong(&ok);
-    bool show = !ok || owner_.contextMenuAllowed(serial);
+    bool show = !ok || !owner_ || owner_->contextMenuAllowed(serial);
     if (result) *result = show ? QStringLiteral("1") : QStringLiteral("0");
     return true;
   }
-  if (owner_.silent()) return false;
-  return QWebEnginePage::javaScriptPrompt(origin, msg, defaultValue, result);
+  return box(BoxKind::Prompt, origin, msg, defaultValue, result);
+}
+
+// A dialog box of a page that is not silent: one per hand-over and one at a time in the program;
+// the others are answered as a cancelled box. The box blocks only the page's own window and runs
+// in a loop of its own, so the bar's tabs and exit still work while it is open.
+bool BrowserPage::box(BoxKind kind, const QUrl& origin, const QString& msg, const QString& value,
+                      QString* result) {
+  if (openBox || !owner_ || !owner_->takeBox() || !QWebEngineView::forPage(this)) return false;
+  static const char* const kTitles[] = {"Javascript Alert - ", "Javascript Confirm - ",
+                                        "Javascript Prompt - "};
+  const QString title = QLatin1String(kTitles[static_cast<int>(kind)]) + origin.toString();
+  QWidget* window = QWebEngineView::forPage(this)->window();
+  QPointer<BrowserPage> self(this);
+  QDialog* dialog = nullptr;
+  QInputDialog* input = nullptr;
+  if (kind == BoxKind::Prompt) {
+    dialog = input = new QInputDialog(window);
+    input->setLabelText(msg.toHtmlEscaped());
+    input->setTextValue(value);
+  } else {
+    dialog = new QMessageBox(
+        QMessageBox::Information, title, msg,
+        kind == BoxKind::Alert ? QMessageBox::Ok : QMessageBox::Ok | QMessageBox::Cancel, window);
+    static_cast<QMessageBox*>(dialog)->setTextFormat(Qt::PlainText);
+  }
+  dialog->setObjectName(QStringLiteral("PageBox"));
+  dialog->setWindowTitle(title);
+  dialog->setWindowModality(Qt::WindowModal);
+  dialog->setAttribute(Qt::WA_DeleteOnClose, false);
+  openBox = dialog;
+  box_ = dialog;
+  QPointer<QDialog> guard(dialog);
+  const bool accepted = dialog->exec() == QDialog::Accepted;
+  if (accepted && input && result) *result = input->textValue();
+  delete guard.data();
+  if (!self) return false;
+  if (!owner_) {
+    // The owner went meanwhile: the view (and this page with it) goes after the engine's call.
+    if (QWidget* v = QWebEngineView::forPage(this)) v->deleteLater();
+    return false;
+  }
+  return accepted && (kind != BoxKind::Prompt || result);
+}
+
+bool BrowserPage::closeInBox() {
+  if (!box_) return false;
+  owner_ = nullptr;
+  box_->reject();
+  if (QWidget* v = QWebEngineView::forPage(this)) {
+    v->hide();
+    v->setParent(nullptr);  // out of the window that may go now
+  }
+  return true;
 }
 
 QStringList BrowserPage::chooseFiles(FileSelectionMode mode, const QStringList& oldFiles,
                                      const QStringList& acceptedMimeTypes) {
-  if (owner_.silent()) return {};
+  if (!owner_ || owner_->silent()) return {};
   return QWebEnginePage::chooseFiles(mode, oldFiles, acceptedMimeTypes);
+}
+
+// True while a file descriptor of this process is open on `path` (a canonical path). False
+// where the process's open files cannot be listed.
+bool openInThisProcess(const QString& path) {
+  const QDir fds(QStringLiteral("/proc/self/fd"));
+  const QFileInfoList entries =
+      fds.entryInfoList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot);
+  return std::any_of(entries.begin(), entries.end(),
+                     [&](const QFileInfo& fd) { return fd.symLinkTarget() == path; });
 }
 
 }  // namespace
@@ -293,10 +439,6 @@ QWebEngineProfile* browserProfile() {
     s->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, true);
     // Links to other schemes (smb:, mailto:, ...) are never handed to the desktop's opener.
     s->setUnknownUrlSchemePolicy(QWebEngineSettings::DisallowUnknownUrlSchemes);
-    auto changed = [] { lastCookieChange = QDateTime::currentDateTimeUtc(); };
-    QObject::connect(profile->cookieStore(), &QWebEngineCookieStore::cookieAdded, profile, changed);
-    QObject::connect(profile->cookieStore(), &QWebEngineCookieStore::cookieRemoved, profile,
-                     changed);
     sharedProfile = profile;
   }
   return sharedProfile;
@@ -304,26 +446,19 @@ QWebEngineProfile* browserProfile() {
 
 void shutdownBrowsers() {
   if (!sharedProfile || handlerDepth > 0) return;
-  // The engine writes cookies to disk at most 30 seconds after they change, and at once when
-  // the profile goes. Nothing changed for longer than that: nothing is left to write.
-  const bool unsaved =
-      lastCookieChange.isValid() && lastCookieChange.secsTo(QDateTime::currentDateTimeUtc()) < 35;
-  const QString cookies = sharedProfile->persistentStoragePath() + QStringLiteral("/Cookies");
-  const QDateTime written = QFileInfo(cookies).lastModified();
+  // The cookie store writes what it has not saved yet and then closes its file, on the engine's
+  // own threads, when the profile goes: wait for that close (the file no longer open in this
+  // process), however loaded the machine, but not for ever when the disk is stuck.
+  const QString cookies =
+      QFileInfo(sharedProfile->persistentStoragePath() + QStringLiteral("/Cookies"))
+          .canonicalFilePath();
   for (QtBrowser* b : liveBrowsers) b->close();
   delete sharedProfile.data();
-  if (!unsaved) return;
-  // The cookie file is written on the engine's own threads; wait until a write to it has been
-  // committed (its journal empty again), but not for long.
+  if (cookies.isEmpty()) return;
   QElapsedTimer waited;
   waited.start();
-  while (waited.elapsed() < 1000) {
-    QFileInfo now(cookies);
-    QFileInfo journal(cookies + QStringLiteral("-journal"));
-    if (now.exists() && now.lastModified() != written && (!journal.exists() || journal.size() == 0))
-      break;
+  while (openInThisProcess(cookies) && waited.elapsed() < kCookieWriteLimitMs)
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
 }
 
 std::unique_ptr<kv::Browser> createBrowser(QWidget* parent, const std::string& name) {

@@ -29,8 +29,9 @@ std::unique_ptr<kv::Browser> createBrowser(QWidget* parent, const std::string& n
 QWebEngineProfile* browserProfile();
 
 // Before the process ends without unwinding: closes every browser and the shared profile so that
-// the engine writes the cookies it has not saved yet, and waits briefly for that. Does nothing
-// when no browser was ever made, or when called from a browser's own event.
+// the engine writes the cookies it has not saved yet, and waits until the engine has closed the
+// cookie file (10 s at most). Does nothing when no browser was ever made, or when called from a
+// browser's own event.
 void shutdownBrowsers();
 
 }  // namespace kv::qt

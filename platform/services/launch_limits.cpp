@@ -1,6 +1,7 @@
 #include "platform/services/launch_limits.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "platform/services/shortcut.h"
 
@@ -26,10 +27,19 @@ bool PopupLimit::allow(bool userInitiated, LaunchClock::time_point now) {
 bool HandOverLimit::allow(const std::string& url, LaunchClock::time_point now) {
   while (!recent_.empty() && now - recent_.front().second >= kRepeat) recent_.pop_front();
   if (left_ <= 0) return false;
-  if (std::any_of(recent_.begin(), recent_.end(), [&](const auto& r) { return r.first == url; }))
+  const bool users = std::exchange(userFirst_, false);
+  if (!users &&
+      std::any_of(recent_.begin(), recent_.end(), [&](const auto& r) { return r.first == url; }))
     return false;
   --left_;
   recent_.emplace_back(url, now);
+  return true;
+}
+
+bool ReloadLimit::allow(LaunchClock::time_point now) {
+  while (!recent_.empty() && now - recent_.front() >= kPeriod) recent_.pop_front();
+  if (static_cast<int>(recent_.size()) >= kPerPeriod) return false;
+  recent_.push_back(now);
   return true;
 }
 

@@ -31,16 +31,19 @@ class PopupLimit {
 
 // The navigations of one receiver handed to the default browser: at most kPerHandOver after each
 // hand-over (the page, its frames, its own navigations), and no address again within kRepeat.
-// Continuations that are not handed over (server redirects) pass kQuietPerHandOver times.
+// The first navigation of a hand-over the user started is the user's: it passes even when it
+// repeats an address. Continuations that are not handed over (server redirects) pass
+// kQuietPerHandOver times.
 class HandOverLimit {
  public:
   static constexpr int kPerHandOver = 5;
   static constexpr int kQuietPerHandOver = 20;
   static constexpr std::chrono::seconds kRepeat{5};
 
-  void handedOver() {
+  void handedOver(bool userStarted = false) {
     left_ = kPerHandOver;
     quietLeft_ = kQuietPerHandOver;
+    userFirst_ = userStarted;
   }
   bool allow(const std::string& url, LaunchClock::time_point now);
   bool allowQuiet() { return quietLeft_ > 0 && quietLeft_-- > 0; }
@@ -48,7 +51,21 @@ class HandOverLimit {
  private:
   int left_ = 0;
   int quietLeft_ = 0;
+  bool userFirst_ = false;
   std::deque<std::pair<std::string, LaunchClock::time_point>> recent_;  // within kRepeat
+};
+
+// Loads of a page again after its page process ended abnormally: at most kPerPeriod within any
+// kPeriod, so that a page that ends its process every time cannot loop.
+class ReloadLimit {
+ public:
+  static constexpr int kPerPeriod = 3;
+  static constexpr std::chrono::seconds kPeriod{60};
+
+  bool allow(LaunchClock::time_point now);
+
+ private:
+  std::deque<LaunchClock::time_point> recent_;  // within kPeriod
 };
 
 // The addresses an embedded browser may load: http, https and ftp, and the empty documents that

@@ -9,6 +9,8 @@
 #     re-navigates itself, a window of 200 frames, links to smb:, mailto: and foo: clicked by
 #     the user) and dl.txt a pipe.
 #   B: a signed-in member whose income reply is 4 MB of markers: the account window opens at once.
+#   C: the hidden Taobao page opens a window that opens 1,000 alert boxes: one box shows, and the
+#     bar's tabs and exit button still work while it is open.
 source "$(dirname "$0")/lib.sh"
 e2e_setup
 : "${KELVORA_PRODUCT_HOST:?}" "${KELVORA_PLATFORM_HOST:?}"
@@ -128,6 +130,23 @@ echo "B: account window after $((SECONDS - clicked)) s"
 (($(rss_mb "$E2E_CLIENT") < 400)) || fail "B: $(rss_mb "$E2E_CLIENT") MB resident"
 kill "$E2E_CLIENT"
 wait "$E2E_CLIENT" 2>/dev/null || true
+
+# ---- C: a page's dialog boxes.
+printf 'http://boxes.member.example/?lsr=20261\r\n' >"$E2E_PROG/paz/l/s/r/app_url.txt"
+printf ' 0 \r\n' >"$E2E_PROG/paz/l/s/r/dl.txt"
+rm -f "$E2E_PROG/paz/l/s/r/user.txt"
+e2e_start_client
+wait_for 30 window_visible '^Form12$' || fail "C: the bar did not appear"
+wait_startup_done 30 || fail "C: the start-up road did not end"
+page_box='^Javascript Alert - http://evil.example'
+wait_for 30 window_visible "$page_box" || fail "C: the page's box did not show"
+bar_click taobao
+wait_for 20 page_shown '^Kelvora搜淘宝$' || fail "C: a tab did nothing while a page's box was open"
+boxes=$(xdotool search --onlyvisible --name "$page_box" | wc -l)
+((boxes == 1)) || fail "C: $boxes boxes of the page"
+e2e_screenshot hostile-box
+bar_click exit
+expect_client_end "C: the exit button with a page's box open"
 
 # ---- S: the bar comes once the never-ending request has met its deadline (60 s).
 slow_bar() { DISPLAY=":$(cat "$E2E_DIR/display2")" xdotool search --onlyvisible --name '^Form12$'; }

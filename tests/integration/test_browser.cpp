@@ -2,13 +2,20 @@
 // through http_proxy: new windows and frames handed to the default browser, the context-menu
 // hook, silent mode and the shared persistent profile.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <QApplication>
 #include <QDeadlineTimer>
+#include <QDialog>
+#include <QInputDialog>
 #include <QLabel>
+#include <QNetworkCookie>
 #include <QProcess>
+#include <QPushButton>
 #include <QTest>
+#include <QTimer>
+#include <QWebEngineCookieStore>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWebEngineView>
@@ -17,6 +24,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <set>
 
 #include "account/sharing_window.h"
 #include "app/app.h"
@@ -61,6 +69,38 @@ std::string text(QWebEnginePage* page, const QString& script) {
   return js(page, script).toString().toStdString();
 }
 
+// A click of the user's mouse (a user gesture for the engine) in the middle of an element of a
+// shown view.
+void click(QWebEngineView* view, const QString& id) {
+  const QVariantList middle =
+      js(view->page(),
+         QStringLiteral("(function () {"
+                        "  var r = document.getElementById('%1').getBoundingClientRect();"
+                        "  return [r.left + r.width / 2, r.top + r.height / 2];"
+                        "})()")
+             .arg(id))
+          .toList();
+  ASSERT_EQ(middle.size(), 2) << id.toStdString();
+  ASSERT_NE(view->focusProxy(), nullptr);
+  QTest::mouseClick(view->focusProxy(), Qt::LeftButton, {},
+                    QPoint(middle[0].toInt(), middle[1].toInt()));
+}
+
+// A scripted page of the member site.
+kv::standin::Reply scriptedPage(const std::string& body) {
+  kv::standin::Reply r;
+  r.contentType = "text/html; charset=utf-8";
+  r.body = "<!DOCTYPE html><html><head><title>...</title></head><body>" + body + "</body></html>";
+  return r;
+}
+
+// The dialog box of a page now shown, if any.
+QDialog* pageBox() {
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (w->objectName() == "PageBox" && w->isVisible()) return static_cast<QDialog*>(w);
+  return nullptr;
+}
+
 // One stand-in for the whole run, reached through http_proxy, and a default browser that does
 // nothing (what reaches it is checked end to end). Both must be in place before the first browser
 // starts: the browser engine reads the proxy settings from the environment once.
@@ -93,6 +133,8 @@ class BrowserEnvironment : public ::testing::Environment {
   std::string folder;
 
  private:
+  kv::qt::QtGui gui;
+
   // One run of the program in the restart test: "end" sets a cookie of the member site and ends
   // the process as the program ends it; "return" prints the member site's cookies.
   void restartStep(const std::string& step) {
@@ -100,12 +142,33 @@ class BrowserEnvironment : public ::testing::Environment {
     auto browser = kv::qt::createBrowser(&window, "WebBrowser1");
     bool done = false;
     browser->onDownloadComplete = [&] { done = true; };
+    if (step == "box") {
+      // The program ends, as its exit button ends it, while the page's box is open.
+      QTimer* ending = new QTimer(&window);
+      QObject::connect(ending, &QTimer::timeout, [&] {
+        if (pageBox()) gui.endProcess(0);
+      });
+      ending->start(20);
+      services->setReply(kSiteHost, "/box",
+                         scriptedPage("<script>document.cookie = 'kelvora_member=box; "
+                                      "max-age=86400'; alert('x');</script>"));
+      browser->navigate(kSite + "/box");
+      waitUntil([] { return false; }, 60000);
+      std::_Exit(2);
+    }
     browser->navigate(kSite + "/");
     if (!waitUntil([&] { return done; })) std::_Exit(2);
     QWebEnginePage* page = window.findChild<QWebEngineView*>("WebBrowser1")->page();
-    kv::qt::QtGui gui;
     if (step == "end") {
+      // The page's cookie reaches the profile's store after the script has run: the end comes
+      // once the store has it, as a member's sign-in comes long before the exit.
+      bool stored = false;
+      QObject::connect(kv::qt::browserProfile()->cookieStore(), &QWebEngineCookieStore::cookieAdded,
+                       &window, [&](const QNetworkCookie& c) {
+                         if (c.name() == "kelvora_member") stored = true;
+                       });
       js(page, "document.cookie = 'kelvora_member=abc; max-age=86400'");
+      if (!waitUntil([&] { return stored; })) std::_Exit(3);
       kv::qt::shutdownBrowsers();
       gui.endProcess(0);
     }
@@ -238,22 +301,32 @@ TEST_F(BrowserTest, NewWindowsOfTheOwnSiteAndOfTaobaoAndTheContextMenu) {
   EXPECT_EQ(text(page(taobao), kMenu), "true");
 }
 
+// One run of the program in a process of its own, on the profile in `profile`; its output.
+std::string runStep(const char* step, const std::string& profile) {
+  QProcess p;
+  QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
+  e.insert("KELVORA_BROWSER_PROFILE_HOME", QString::fromStdString(env->folder + "/" + profile));
+  e.insert("KELVORA_BROWSER_RESTART_STEP", step);
+  p.setProcessEnvironment(e);
+  // Any test: the step runs while the test environment is set up, and ends the process.
+  p.start(QCoreApplication::applicationFilePath(),
+          {"--gtest_filter=BrowserTest.HiddenPageKeptSilentAndOnTheSharedProfile"});
+  EXPECT_TRUE(p.waitForFinished(60000)) << step;
+  EXPECT_EQ(p.exitStatus(), QProcess::NormalExit) << step;
+  EXPECT_EQ(p.exitCode(), 0) << step;
+  return p.readAllStandardOutput().toStdString();
+}
+
 TEST_F(BrowserTest, SignedInMemberStaysSignedInAfterTheProcessEnds) {
-  auto run = [](const char* step) {
-    QProcess p;
-    QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
-    e.insert("KELVORA_BROWSER_PROFILE_HOME", QString::fromStdString(env->folder + "/restart"));
-    e.insert("KELVORA_BROWSER_RESTART_STEP", step);
-    p.setProcessEnvironment(e);
-    // Any test: the step runs while the test environment is set up, and ends the process.
-    p.start(QCoreApplication::applicationFilePath(),
-            {"--gtest_filter=BrowserTest.HiddenPageKeptSilentAndOnTheSharedProfile"});
-    EXPECT_TRUE(p.waitForFinished(60000)) << step;
-    EXPECT_EQ(p.exitCode(), 0) << step;
-    return p.readAllStandardOutput().toStdString();
-  };
-  run("end");
-  EXPECT_NE(run("return").find("COOKIES[kelvora_member=abc]"), std::string::npos);
+  runStep("end", "restart");
+  EXPECT_NE(runStep("return", "restart").find("COOKIES[kelvora_member=abc]"), std::string::npos);
+}
+
+// The exit while a page's box is open ends the program at once, and the cookies are kept.
+TEST_F(BrowserTest, ProcessEndsWhileAPageBoxIsOpen) {
+  runStep("box", "restart-box");
+  EXPECT_NE(runStep("return", "restart-box").find("COOKIES[kelvora_member=box]"),
+            std::string::npos);
 }
 
 // A page loads while its window is hidden and keeps its state across a hide and show; silent
@@ -289,6 +362,158 @@ TEST_F(BrowserTest, WindowsAreFramelessWithAPointingHandOverTheirButtons) {
               button ? Qt::PointingHandCursor : Qt::ArrowCursor)
         << name.toStdString();
   }
+}
+
+// Every new window the user asks for is handed over, one launch each, a second click on the same
+// link within seconds too, on a receiver that loads the page and on one that cancels it; ftp
+// addresses are handed over like web ones, by the user or by the page, and never loaded here.
+TEST_F(BrowserTest, EveryNewWindowOfTheUserIsLaunchedAndFtpToo) {
+  const std::string item = kSite + "/item/1001";
+  const std::string ftp = "ftp://ftp.member.example/pub/list.txt";
+  const QString addFtpLink = QStringLiteral(
+      "var a = document.createElement('a'); a.id = 'ftp'; a.target = '_blank';"
+      "a.href = 'ftp://ftp.member.example/pub/list.txt'; a.textContent = 'ftp';"
+      "document.body.insertBefore(a, document.body.firstChild);");
+  for (kv::FormId id : {kv::FormId::Form4, kv::FormId::Form6}) {
+    SCOPED_TRACE(static_cast<int>(id));
+    kv::SearchPage& form = load(id);
+    form.Show();
+    ASSERT_TRUE(loaded(id));
+    os->launched.clear();
+    click(view(form), "item1001");
+    ASSERT_TRUE(waitUntil([&] { return os->launched.size() >= 1; }));
+    click(view(form), "item1001");
+    ASSERT_TRUE(waitUntil([&] { return os->launched.size() >= 2; }));
+    js(page(form), addFtpLink);
+    click(view(form), "ftp");
+    ASSERT_TRUE(waitUntil([&] { return os->launched.size() >= 3; }));
+    js(page(form), "window.open('ftp://ftp.member.example/pub/b.txt')");
+    ASSERT_TRUE(waitUntil([&] { return os->launched.size() >= 4; }));
+    EXPECT_EQ(os->launched,
+              (std::vector<std::string>{item, item, ftp, "ftp://ftp.member.example/pub/b.txt"}));
+    form.Hide();
+  }
+  EXPECT_EQ(env->services->requests("ftp.member.example").size(), 0u);
+}
+
+// A handed-over link the server redirects is launched once: the redirect continues the
+// navigation in the receiver and is not handed over again.
+TEST_F(BrowserTest, RedirectOfAHandedOverLinkIsNotLaunchedAgain) {
+  kv::standin::Reply moved;
+  moved.status = 302;
+  moved.location = kSite + "/item/1003";
+  env->services->setReply(kSiteHost, "/moved", moved);
+  kv::SearchPage& taobao = load(kv::FormId::Form4);
+  ASSERT_TRUE(loaded(kv::FormId::Form4));
+  js(page(taobao), QString::fromStdString("window.open('" + kSite + "/moved')"));
+  ASSERT_TRUE(waitUntil([&] { return taobao.WebBrowser3->url() == kSite + "/item/1003"; }));
+  ASSERT_TRUE(waitUntil([&] { return receiverDone[kv::FormId::Form4] >= 1; }));
+  EXPECT_EQ(os->launched, std::vector<std::string>{kSite + "/moved"});
+  EXPECT_EQ(requested(kSiteHost, "/item/1003"), 1u);
+  env->services->resetReplies();
+}
+
+// A receiver's page that opens dialog boxes without end shows one box per hand-over and the rest
+// are answered as cancelled ones; the box blocks only its own window, so a click on another window
+// still reaches it.
+TEST_F(BrowserTest, ReceiverPageShowsOneDialogBoxPerHandOver) {
+  const char* loop =
+      "<script>var n = 0; for (var i = 0; i < 100; i++) %s;"
+      "document.title = 'done ' + n;</script>";
+  auto boxes = [&](const char* call) {
+    char body[512];
+    std::snprintf(body, sizeof body, loop, call);
+    return scriptedPage(body);
+  };
+  env->services->setReply(kSiteHost, "/alerts", boxes("alert(i), n++"));
+  env->services->setReply(kSiteHost, "/confirms", boxes("n += confirm('c' + i) ? 1 : 0"));
+  env->services->setReply(kSiteHost, "/prompts",
+                          boxes("n += prompt('p' + i, 'd') === 'typed' ? 1 : 0"));
+  kv::SearchPage& tmall = load(kv::FormId::Form5);
+  ASSERT_TRUE(loaded(kv::FormId::Form5));
+  QPushButton other("other window");
+  int clicks = 0;
+  QObject::connect(&other, &QPushButton::clicked, [&] { ++clicks; });
+  other.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&other));
+
+  // The box runs in a loop of its own, inside the engine's call: it is answered from there.
+  std::vector<std::string> titles;
+  bool otherReached = true;
+  QTimer answering;
+  QObject::connect(&answering, &QTimer::timeout, [&] {
+    QDialog* box = pageBox();
+    if (!box) box = qobject_cast<QDialog*>(QApplication::activeModalWidget());  // another's box
+    if (!box) return;
+    answering.stop();
+    titles.push_back(box->windowTitle().toStdString());
+    EXPECT_NE(box->windowModality(), Qt::ApplicationModal);
+    if (otherReached) {
+      const int before = clicks;
+      QTest::mouseClick(other.windowHandle(), Qt::LeftButton, {}, other.rect().center());
+      otherReached = waitUntil([&] { return clicks > before; }, 5000);
+    }
+    if (auto* input = qobject_cast<QInputDialog*>(box)) input->setTextValue("typed");
+    box->accept();
+    answering.start();
+  });
+  answering.start(20);
+  const struct {
+    const char* path;
+    const char* title;
+    const char* done;
+  } kinds[] = {{"/alerts", "Javascript Alert - ", "done 100"},
+               {"/confirms", "Javascript Confirm - ", "done 1"},
+               {"/prompts", "Javascript Prompt - ", "done 1"}};
+  std::vector<std::string> expected;
+  for (const auto& kind : kinds) {
+    SCOPED_TRACE(kind.path);
+    js(page(tmall), QString::fromStdString("window.open('" + kSite + kind.path + "')"));
+    expected.push_back(kind.title + kSite + "/");
+    ASSERT_TRUE(waitUntil([&] { return view(tmall, "WebBrowser3")->title() == kind.done; }))
+        << view(tmall, "WebBrowser3")->title().toStdString();
+  }
+  EXPECT_EQ(titles, expected);
+  EXPECT_TRUE(otherReached) << "a click on another window did not reach it while a box was open";
+  EXPECT_EQ(os->launched.size(), std::size(kinds));
+  env->services->resetReplies();
+}
+
+// The search pages' page processes (in the program one serves all three) are killed: the shown
+// page and the hidden ones load again at once, each at most 3 times a minute; past that a page
+// stays as it is until it is shown again.
+TEST_F(BrowserTest, SearchPagesLoadAgainWhenTheirProcessIsKilled) {
+  const std::vector<kv::FormId> ids = {kv::FormId::Form4, kv::FormId::Form5, kv::FormId::Form6};
+  for (kv::FormId id : ids) load(id);
+  kv::Form& taobao = app->form(kv::FormId::Form4);
+  taobao.Show();
+  for (kv::FormId id : ids) ASSERT_TRUE(loaded(id));
+  int ended = 0;
+  for (kv::FormId id : ids)
+    QObject::connect(page(app->form(id)), &QWebEnginePage::renderProcessTerminated,
+                     [&] { ++ended; });
+  auto killRenderers = [&] {
+    std::set<qint64> pids;
+    for (kv::FormId id : ids) pids.insert(page(app->form(id))->renderProcessPid());
+    ASSERT_EQ(pids.count(0), 0u);
+    const int before = ended;
+    for (qint64 pid : pids) ASSERT_EQ(::kill(static_cast<pid_t>(pid), SIGKILL), 0);
+    ASSERT_TRUE(waitUntil([&] { return ended == before + 3; }));
+  };
+  for (int round = 2; round <= 4; ++round) {
+    killRenderers();
+    for (kv::FormId id : ids) {
+      ASSERT_TRUE(loaded(id, round)) << static_cast<int>(id) << " round " << round;
+      EXPECT_EQ(text(page(app->form(id)), "document.getElementById('item1001') !== null"), "true");
+    }
+  }
+  killRenderers();
+  QTest::qWait(300);  // room for a fourth load that must not come
+  for (kv::FormId id : ids) EXPECT_EQ(pageDone[id], 4) << static_cast<int>(id);
+  taobao.Hide();
+  taobao.Show();
+  ASSERT_TRUE(loaded(kv::FormId::Form4, 5));
+  EXPECT_EQ(pageDone[kv::FormId::Form5], 4);
 }
 
 // Each new window of the sharing page reaches the default browser once and is not loaded here.

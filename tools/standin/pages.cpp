@@ -238,6 +238,17 @@ std::optional<Reply> memberSite(const Request& r, const std::string& p, const st
   if (startsWith(r.host, "hostile.")) {
     if (auto hostile = hostileSite(r, p, base)) return hostile;
   }
+  // A member site whose Taobao page opens, on load, a window that opens 1,000 alert boxes.
+  if (startsWith(r.host, "boxes.") && p == "/app.php/index/ss_taobao") {
+    return html(
+        "<!DOCTYPE html><html><body><script>window.onload = function () {"
+        " window.open('http://evil.example/alertloop'); };</script></body></html>");
+  }
+  if (p == "/alertloop") {
+    return html(
+        "<!DOCTYPE html><html><body><script>for (var i = 0; i < 1000; i++) alert('alert ' + i);"
+        "</script></body></html>");
+  }
   for (const Search& s : kSearches) {
     if (p == std::string("/app.php/index/") + s.key) return html(searchPage(s, base, r.query));
   }
