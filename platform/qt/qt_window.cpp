@@ -7,6 +7,7 @@
 #include <QIcon>
 #include <QMouseEvent>
 #include <QMoveEvent>
+#include <QTimer>
 #include <QWindowStateChangeEvent>
 
 #include "platform/qt/qt_browser.h"
@@ -253,8 +254,12 @@ void QtWindow::checkPlace() {
       widget_->pos() == QPoint(twipsToPx(left_), twipsToPx(top_)))
     return;
   placesRefused_ = true;
+  // Out of the window's own event: the change of the window flags may replace its native window.
   for (QWidget* w : QApplication::topLevelWidgets())
-    if (auto* ww = dynamic_cast<WindowWidget*>(w); ww && ww->owner()) ww->owner()->keepReachable();
+    if (auto* ww = dynamic_cast<WindowWidget*>(w))
+      QTimer::singleShot(0, ww, [ww] {
+        if (ww->owner()) ww->owner()->keepReachable();
+      });
 }
 
 // The window on the taskbar leaves the window manager's hands: mapped again without it
@@ -383,7 +388,7 @@ std::unique_ptr<Browser> QtWindow::createBrowser(const std::string& name) {
 void QtWindow::stateChanged() {
   bool minimised = widget_ && widget_->isMinimized();
   if (minimised == minimised_) return;
-  if (!minimised && !ownChange_ && !leftScreen_ && widget_->isVisible()) {
+  if (!minimised && !ownChange_ && !leftScreen_ && widget_->isVisible() && x11::mapsRedirected()) {
     restoreOnPress_ = true;
     return;
   }
