@@ -163,7 +163,8 @@ void QtWindow::setTop(double top) {
 void QtWindow::place() {
   if (!widget_) return;
   const QPoint at(twipsToPx(left_), twipsToPx(top_));
-  if (mapped_ && widget_->pos() != at) movedSinceMap_ = true;
+  if (mapped_ && at != placedAt_) movedSinceMap_ = true;
+  placedAt_ = at;
   widget_->move(at);
 }
 
@@ -240,7 +241,10 @@ void QtWindow::unexposed() {
   if (widget_ && widget_->isVisible()) leftScreen_ = true;
 }
 
+// A window out of the window manager's hands stands where the program put it, whatever a
+// configure the window manager had under way for its earlier, managed map says.
 void QtWindow::moved() {
+  if (bypassesWm() && widget_->isVisible() && widget_->pos() != placedAt_) widget_->move(placedAt_);
   checkPlace();
 }
 
@@ -250,8 +254,7 @@ void QtWindow::moved() {
 // taskbar, the one through which the user reaches all the others, is kept reachable from then on.
 void QtWindow::checkPlace() {
   if (placesRefused_ || !widget_ || !mapped_ || movedSinceMap_ || bypassesWm() ||
-      !widget_->isVisible() || widget_->isMinimized() ||
-      widget_->pos() == QPoint(twipsToPx(left_), twipsToPx(top_)))
+      !widget_->isVisible() || widget_->isMinimized() || widget_->pos() == placedAt_)
     return;
   placesRefused_ = true;
   // Out of the window's own event: the change of the window flags may replace its native window.

@@ -132,7 +132,8 @@ class QtWindow : public Window {
   unsigned long activationTime_ = 0;       // the time of that input
   QPointer<QWindow> watched_;              // the native window the widget filters
   bool mapped_ = false;                    // exposed since the window manager last mapped it
-  bool movedSinceMap_ = false;             // moved by the program since then
+  QPoint placedAt_;                        // the place the program last gave the widget, in pixels
+  bool movedSinceMap_ = false;             // moved elsewhere by the program since then
   bool ownChange_ = false;                 // inside a state change the program makes
   bool leftScreen_ = false;                // unmapped since the program last minimised it
   bool restoreOnPress_ = false;  // a minimise the window manager undid, taken back at a press

@@ -5,7 +5,8 @@
 # time by the window manager's close on the bar, which ends it the same way: the process ends
 # with 0, the instance lock is free, and the next start works. On sway, which centres every
 # window, the first start also switches between search pages from the bar, which no page may
-# cover, and ends by the exit button. Without a display it can open, it
+# cover; there every start ends by the exit button (the bar is then out of the window manager's
+# hands, which has no close for it). Without a display it can open, it
 # says so in one line, naming the display, and ends with 1 having touched no file.
 source "$(dirname "$0")/lib.sh"
 e2e_setup
@@ -56,7 +57,7 @@ for start in 1 2 3 4 5; do
     e2e_screenshot search-page
     bar_click exit
     expect_client_end "the exit button over a search page"
-  elif has_wm && ((start % 2 == 0)); then
+  elif has_wm && places_held && ((start % 2 == 0)); then
     wm_close "$(client_window_id bar)"
     expect_client_end "the window manager's close on the bar"
   else
