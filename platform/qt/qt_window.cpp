@@ -163,7 +163,9 @@ void QtWindow::setTop(double top) {
 void QtWindow::place() {
   if (!widget_) return;
   const QPoint at(twipsToPx(left_), twipsToPx(top_));
-  if (mapped_ && at != placedAt_) movedSinceMap_ = true;
+  // A window moved while shown is not judged until its next map: the window manager may still
+  // report the place it was mapped at.
+  if (widget_->isVisible() && at != placedAt_) movedSinceMap_ = true;
   placedAt_ = at;
   widget_->move(at);
 }

@@ -133,7 +133,7 @@ class QtWindow : public Window {
   QPointer<QWindow> watched_;              // the native window the widget filters
   bool mapped_ = false;                    // exposed since the window manager last mapped it
   QPoint placedAt_;                        // the place the program last gave the widget, in pixels
-  bool movedSinceMap_ = false;             // moved elsewhere by the program since then
+  bool movedSinceMap_ = false;             // moved elsewhere by the program since its show
   bool ownChange_ = false;                 // inside a state change the program makes
   bool leftScreen_ = false;                // unmapped since the program last minimised it
   bool restoreOnPress_ = false;  // a minimise the window manager undid, taken back at a press
