@@ -9,6 +9,7 @@
 #include <QMoveEvent>
 #include <QTimer>
 #include <QWindowStateChangeEvent>
+#include <algorithm>
 
 #include "platform/qt/qt_browser.h"
 #include "platform/qt/qt_controls.h"
@@ -163,9 +164,9 @@ void QtWindow::setTop(double top) {
 void QtWindow::place() {
   if (!widget_) return;
   const QPoint at(twipsToPx(left_), twipsToPx(top_));
-  // A window moved while shown is not judged until its next map: the window manager may still
-  // report the place it was mapped at.
-  if (widget_->isVisible() && at != placedAt_) movedSinceMap_ = true;
+  // The window manager may still report the places a shown window was given before.
+  if (widget_->isVisible() && at != placedAt_ && givenPlaces_.size() < kGivenPlaces)
+    givenPlaces_.push_back(at);
   placedAt_ = at;
   widget_->move(at);
 }
@@ -186,7 +187,8 @@ void QtWindow::prepareMap() {
   }
   if (!inTaskbar_) x11::skipTaskbar(widget_, false);
   awaitingMap_ = !bypassesWm() && x11::mapsRedirected();
-  mapped_ = movedSinceMap_ = false;
+  mapped_ = false;
+  givenPlaces_.assign(1, placedAt_);
 }
 
 // Shown in the normal state: a window minimised by the window manager comes back. Leaving the
@@ -255,8 +257,10 @@ void QtWindow::moved() {
 // centres every window). The program's windows are laid out around the bar, so the window on the
 // taskbar, the one through which the user reaches all the others, is kept reachable from then on.
 void QtWindow::checkPlace() {
-  if (placesRefused_ || !widget_ || !mapped_ || movedSinceMap_ || bypassesWm() ||
-      !widget_->isVisible() || widget_->isMinimized() || widget_->pos() == placedAt_)
+  if (placesRefused_ || !widget_ || !mapped_ || bypassesWm() || !widget_->isVisible() ||
+      widget_->isMinimized() ||
+      std::find(givenPlaces_.begin(), givenPlaces_.end(), widget_->pos()) != givenPlaces_.end() ||
+      givenPlaces_.size() >= kGivenPlaces)
     return;
   placesRefused_ = true;
   // Out of the window's own event: the change of the window flags may replace its native window.

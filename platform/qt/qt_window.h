@@ -5,6 +5,7 @@
 #include <QPointer>
 #include <QWidget>
 #include <QWindow>
+#include <vector>
 
 #include "platform/gui.h"
 
@@ -133,9 +134,12 @@ class QtWindow : public Window {
   QPointer<QWindow> watched_;              // the native window the widget filters
   bool mapped_ = false;                    // exposed since the window manager last mapped it
   QPoint placedAt_;                        // the place the program last gave the widget, in pixels
-  bool movedSinceMap_ = false;             // moved elsewhere by the program since its show
-  bool ownChange_ = false;                 // inside a state change the program makes
-  bool leftScreen_ = false;                // unmapped since the program last minimised it
+  // The places given since the show, the window manager's reports of which are no refusal; a
+  // window moved more often is not judged.
+  static constexpr size_t kGivenPlaces = 8;
+  std::vector<QPoint> givenPlaces_;
+  bool ownChange_ = false;       // inside a state change the program makes
+  bool leftScreen_ = false;      // unmapped since the program last minimised it
   bool restoreOnPress_ = false;  // a minimise the window manager undid, taken back at a press
   static bool placesRefused_;
 };
