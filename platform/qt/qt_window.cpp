@@ -6,7 +6,10 @@
 #include <QGuiApplication>
 #include <QIcon>
 #include <QMouseEvent>
+#include <QMoveEvent>
+#include <QTimer>
 #include <QWindowStateChangeEvent>
+#include <algorithm>
 
 #include "platform/qt/qt_browser.h"
 #include "platform/qt/qt_controls.h"
@@ -25,6 +28,7 @@ QPointer<WindowWidget> lastShown;
 }  // namespace
 
 const UserInput* UserInput::current_ = nullptr;
+bool QtWindow::placesRefused_ = false;
 
 UserInput::UserInput(unsigned long time) : time_(time), outer_(current_) {
   current_ = this;
@@ -60,6 +64,11 @@ void WindowWidget::mouseMoveEvent(QMouseEvent* event) {
   event->accept();
 }
 
+void WindowWidget::moveEvent(QMoveEvent* event) {
+  QWidget::moveEvent(event);
+  if (owner_) owner_->moved();
+}
+
 void WindowWidget::changeEvent(QEvent* event) {
   QWidget::changeEvent(event);
   if (event->type() == QEvent::WindowStateChange && owner_) owner_->stateChanged();
@@ -75,8 +84,15 @@ void WindowWidget::closeEvent(QCloseEvent* event) {
 }
 
 bool WindowWidget::eventFilter(QObject* watched, QEvent* event) {
-  if (event->type() == QEvent::Expose && owner_ && static_cast<QWindow*>(watched)->isExposed())
-    owner_->exposed();
+  if (!owner_) return false;
+  if (event->type() == QEvent::Expose) {
+    if (static_cast<QWindow*>(watched)->isExposed())
+      owner_->exposed();
+    else
+      owner_->unexposed();
+  } else if (event->type() == QEvent::MouseButtonPress) {
+    return owner_->pressed();  // a press that restores the window does nothing else
+  }
   return false;
 }
 
@@ -119,8 +135,20 @@ void QtWindow::setClientSize(double width, double height) {
   bool changed = width != width_ || height != height_;
   width_ = width;
   height_ = height;
-  if (widget_) widget_->resize(std::max(0, twipsToPx(width)), std::max(0, twipsToPx(height)));
+  size();
   if (changed && shownOnce_) raiseResize();
+}
+
+// Where the window manager refuses places, the size is fixed too (the smallest and largest size
+// the window manager reads): a window manager that tiles windows floats one of a fixed size, as
+// sway does when it maps a window again.
+void QtWindow::size() {
+  if (!widget_) return;
+  const QSize px(std::max(0, twipsToPx(width_)), std::max(0, twipsToPx(height_)));
+  if (placesRefused_)
+    widget_->setFixedSize(px);
+  else
+    widget_->resize(px);
 }
 
 void QtWindow::setLeft(double left) {
@@ -134,7 +162,13 @@ void QtWindow::setTop(double top) {
 }
 
 void QtWindow::place() {
-  if (widget_) widget_->move(twipsToPx(left_), twipsToPx(top_));
+  if (!widget_) return;
+  const QPoint at(twipsToPx(left_), twipsToPx(top_));
+  // The window manager may still report the places a shown window was given before.
+  if (widget_->isVisible() && at != placedAt_ && givenPlaces_.size() < kGivenPlaces)
+    givenPlaces_.push_back(at);
+  placedAt_ = at;
+  widget_->move(at);
 }
 
 // Before a hidden window is mapped: its place, and its taskbar state, which the window manager
@@ -143,6 +177,7 @@ void QtWindow::prepareMap() {
   // Where the program put it: a place the window manager reported for an earlier map, handled
   // only after the window was moved meanwhile, does not hold.
   place();
+  if (placesRefused_) size();
   widget_->winId();
   QWindow* handle = widget_->windowHandle();
   if (!handle) return;
@@ -151,13 +186,17 @@ void QtWindow::prepareMap() {
     watched_ = handle;
   }
   if (!inTaskbar_) x11::skipTaskbar(widget_, false);
-  awaitingMap_ = x11::mapsRedirected();
+  awaitingMap_ = !bypassesWm() && x11::mapsRedirected();
+  mapped_ = false;
+  givenPlaces_.assign(1, placedAt_);
 }
 
 // Shown in the normal state: a window minimised by the window manager comes back. Leaving the
 // minimised state maps a hidden native window at once, so the map is prepared first.
 void QtWindow::show() {
   if (!widget_) return;
+  OwnChange own(*this);
+  restoreOnPress_ = false;
   if (!widget_->isVisible()) prepareMap();
   if (widget_->isMinimized())
     widget_->setWindowState(widget_->windowState() & ~Qt::WindowMinimized);
@@ -194,14 +233,77 @@ void QtWindow::hide() {
 void QtWindow::exposed() {
   if (awaitingMap_ && !inTaskbar_) x11::skipTaskbar(widget_, true);
   awaitingMap_ = false;
+  mapped_ = true;
+  checkPlace();
+  if (placesRefused_ && !inTaskbar_) raiseReachable();
   if (activationPending_) activate();
 }
 
+// Unmapped by the window manager (minimised) or by the program.
+void QtWindow::unexposed() {
+  mapped_ = false;
+  if (widget_ && widget_->isVisible()) leftScreen_ = true;
+}
+
+// A window out of the window manager's hands stands where the program put it, whatever a
+// configure the window manager had under way for its earlier, managed map says.
+void QtWindow::moved() {
+  if (bypassesWm() && widget_->isVisible() && widget_->pos() != placedAt_) widget_->move(placedAt_);
+  checkPlace();
+}
+
+// The window manager put a window it has mapped somewhere else than the program did, which went
+// on to place it nowhere since: it refuses the places the program sets (a tiling one, or one that
+// centres every window). The program's windows are laid out around the bar, so the window on the
+// taskbar, the one through which the user reaches all the others, is kept reachable from then on.
+void QtWindow::checkPlace() {
+  if (placesRefused_ || !widget_ || !mapped_ || bypassesWm() || !widget_->isVisible() ||
+      widget_->isMinimized() ||
+      std::find(givenPlaces_.begin(), givenPlaces_.end(), widget_->pos()) != givenPlaces_.end() ||
+      givenPlaces_.size() >= kGivenPlaces)
+    return;
+  placesRefused_ = true;
+  // Out of the window's own event: the change of the window flags may replace its native window.
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (auto* ww = dynamic_cast<WindowWidget*>(w))
+      QTimer::singleShot(0, ww, [ww] {
+        if (ww->owner()) ww->owner()->keepReachable();
+      });
+}
+
+// The window on the taskbar leaves the window manager's hands: mapped again without it
+// (override-redirect), it stands at its place above the windows the window manager keeps, where
+// no other window of the program can cover its controls, and still takes the pointer. It has
+// no taskbar entry of its own then; where the window manager refused its places there is no
+// usable one anyway.
+void QtWindow::keepReachable() {
+  if (!inTaskbar_ || !widget_ || !x11::isActive() || bypassesWm()) return;
+  const bool shown = widget_->isVisible();
+  widget_->setWindowFlag(Qt::BypassWindowManagerHint, true);  // hides the widget
+  place();
+  if (shown) {
+    prepareMap();
+    widget_->show();
+    widget_->raise();
+  }
+}
+
+bool QtWindow::bypassesWm() const {
+  return widget_ && widget_->windowFlags().testFlag(Qt::BypassWindowManagerHint);
+}
+
+// Above a window the window manager has just mapped (and stacked on top).
+void QtWindow::raiseReachable() {
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (auto* ww = dynamic_cast<WindowWidget*>(w); ww && ww->owner() && ww->isVisible())
+      if (ww->owner()->inTaskbar_ && ww->owner()->bypassesWm()) ww->raise();
+}
+
 // Through the window manager where one takes the request, else through Qt (which waits for the
-// map itself).
+// map itself, and sets the input focus itself on a window the window manager does not keep).
 void QtWindow::activate() {
   activationPending_ = false;
-  if (!x11::requestActivation(widget_, activationTime_)) widget_->activateWindow();
+  if (bypassesWm() || !x11::requestActivation(widget_, activationTime_)) widget_->activateWindow();
 }
 
 bool QtWindow::isVisible() const {
@@ -212,11 +314,15 @@ bool QtWindow::isVisible() const {
 // where it is. The resize event comes from the state change.
 void QtWindow::setState(WindowState state) {
   if (!widget_) return;
+  OwnChange own(*this);
+  restoreOnPress_ = false;
   Qt::WindowStates s = widget_->windowState();
-  if (state == WindowState::Minimised)
+  if (state == WindowState::Minimised) {
     s |= Qt::WindowMinimized;
-  else
+    leftScreen_ = false;
+  } else {
     s &= ~Qt::WindowMinimized;
+  }
   widget_->setWindowState(s);
 }
 
@@ -228,6 +334,8 @@ WindowState QtWindow::state() const {
 // restore raise one resize event.
 void QtWindow::restore() {
   if (!widget_) return;
+  OwnChange own(*this);
+  restoreOnPress_ = false;
   holdResize_ = true;
   pendingResize_ = false;
   if (!widget_->isVisible()) prepareMap();
@@ -283,14 +391,39 @@ std::unique_ptr<Browser> QtWindow::createBrowser(const std::string& name) {
 
 // Every change between the normal and the minimised state, whether asked for by the program or
 // made by the window manager, raises one resize event.
+// A window the program minimised that the window manager put back in the normal state without
+// its ever leaving the screen was refused the minimise: that change is taken for a restore only
+// at the user's next press on the window.
 void QtWindow::stateChanged() {
   bool minimised = widget_ && widget_->isMinimized();
   if (minimised == minimised_) return;
+  if (!minimised && !ownChange_ && !leftScreen_ && widget_->isVisible() && x11::mapsRedirected()) {
+    restoreOnPress_ = true;
+    return;
+  }
   minimised_ = minimised;
   if (holdResize_)
     pendingResize_ = true;
   else
     raiseResize();
+}
+
+// A press on a window whose minimise the window manager refused or undid, so that it stayed on
+// the screen: the window is restored, as from a taskbar. (Without a window manager the program's
+// minimise leaves the window as it is, as it always did.)
+bool QtWindow::pressed() {
+  if (!widget_ || !(restoreOnPress_ || (widget_->isMinimized() && mapped_)) ||
+      !x11::mapsRedirected())
+    return false;
+  restoreOnPress_ = false;
+  if (widget_->isMinimized()) {
+    OwnChange own(*this);
+    widget_->setWindowState(widget_->windowState() & ~Qt::WindowMinimized);
+  } else if (minimised_) {
+    minimised_ = false;
+    raiseResize();
+  }
+  return true;
 }
 
 void QtWindow::closeRequested() {

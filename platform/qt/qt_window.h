@@ -5,6 +5,7 @@
 #include <QPointer>
 #include <QWidget>
 #include <QWindow>
+#include <vector>
 
 #include "platform/gui.h"
 
@@ -44,9 +45,11 @@ class WindowWidget : public QWidget {
 
  protected:
   void mouseMoveEvent(QMouseEvent* event) override;
+  void moveEvent(QMoveEvent* event) override;
   void changeEvent(QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
-  bool eventFilter(QObject* watched, QEvent* event) override;  // the native window's exposure
+  // The native window's exposure, and presses anywhere on the window.
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   QtWindow* owner_;
@@ -89,12 +92,33 @@ class QtWindow : public Window {
   void mouseMoved(double xPx, double yPx);
   void closeRequested();
   void exposed();
+  void unexposed();
+  void moved();
+  bool pressed();
+
+  // Whether the window manager was seen to refuse a place: it put a mapped window somewhere else
+  // than the program did. Known for the rest of the process; a test may forget it.
+  static bool placesRefused() { return placesRefused_; }
+  static void forgetRefusedPlaces() { placesRefused_ = false; }
 
  private:
   void place();
+  void size();
   void prepareMap();
   void raiseResize();
   void activate();
+  void checkPlace();
+  void keepReachable();
+  bool bypassesWm() const;
+  static void raiseReachable();
+
+  // Marks the window's state changes made by the program itself, while it lives.
+  struct OwnChange {
+    explicit OwnChange(QtWindow& w) : w_(w), outer_(w.ownChange_) { w.ownChange_ = true; }
+    ~OwnChange() { w_.ownChange_ = outer_; }
+    QtWindow& w_;
+    bool outer_;
+  };
 
   QPointer<WindowWidget> widget_;
   double left_ = 0, top_ = 0, width_ = 0, height_ = 0;
@@ -108,6 +132,16 @@ class QtWindow : public Window {
   bool activationPending_ = false;         // shown for the user's input, activated once mapped
   unsigned long activationTime_ = 0;       // the time of that input
   QPointer<QWindow> watched_;              // the native window the widget filters
+  bool mapped_ = false;                    // exposed since the window manager last mapped it
+  QPoint placedAt_;                        // the place the program last gave the widget, in pixels
+  // The places given since the show, the window manager's reports of which are no refusal; a
+  // window moved more often is not judged.
+  static constexpr size_t kGivenPlaces = 8;
+  std::vector<QPoint> givenPlaces_;
+  bool ownChange_ = false;       // inside a state change the program makes
+  bool leftScreen_ = false;      // unmapped since the program last minimised it
+  bool restoreOnPress_ = false;  // a minimise the window manager undid, taken back at a press
+  static bool placesRefused_;
 };
 
 }  // namespace kv::qt

@@ -11,7 +11,8 @@
 #   sway       a Wayland session: sway headless with XWayland and floating windows, no panel, no
 #              notification area. The client is started as on a Wayland session (XDG_SESSION_TYPE,
 #              WAYLAND_DISPLAY, no QT_QPA_PLATFORM) and picks X11 itself. sway centres the windows
-#              wherever they asked to be, so only their captions are compared there.
+#              wherever they asked to be, so only their captions are compared there; the bar,
+#              which the client then takes out of the window manager's hands, stands at its place.
 # Xfce's panel stands at the top as Xfce puts it; its strut leaves the bottom of the work area,
 # which is all the layout reads, at the screen's bottom. tint2 stands at the bottom as tint2 puts
 # it and takes 30 pixels off the work area, so every window is laid out 30 pixels higher there:
@@ -382,13 +383,14 @@ place() {
 HOME_VIEW=(bar taobao-panel tmall-panel own-panel)
 
 # The client's mapped windows are exactly these (names as for place), each at its place; where
-# the window manager does not hold places, by caption alone.
+# the window manager does not hold places, by caption alone, apart from the bar.
 windows_are() {
   local n
   if places_held; then
     [ "$(client_windows)" = "$(for n in "$@"; do place "$n"; done | sort)" ]
   else
-    [ "$(client_windows | awk '{print $1}' | sort)" = "$(for n in "$@"; do place "$n"; done | awk '{print $1}' | sort)" ]
+    [ "$(client_windows | awk '{print $1}' | sort)" = "$(for n in "$@"; do place "$n"; done | awk '{print $1}' | sort)" ] &&
+      { [[ " $* " != *" bar "* ]] || client_windows | grep -qx "$(place bar)"; }
   fi
 }
 

@@ -5,10 +5,33 @@
 # status tray: StatusNotifierItem) the minimise leaves one icon in it; single clicks on it do
 # nothing, a double-click brings the home view back (a start panel the window manager had
 # minimised included, in its normal state) and the icon goes; the exit button ends the program
-# leaving no icon.
+# leaving no icon. On sway, which has no notification area and minimises nothing, the minimise
+# leaves the bar alone on the screen, and for good: the next click on the bar only brings the
+# home view back.
 source "$(dirname "$0")/lib.sh"
 [ "$E2E_DESKTOP" = bare ] && E2E_NO_TRAY=1
 e2e_setup
+
+# --- a window manager that refuses the minimise, without a notification area ---------------------
+if [ "$E2E_DESKTOP" = sway ]; then
+  E2E_STEP="refused minimise"
+  e2e_start_client
+  wait_startup_done || fail "the start-up did not finish"
+  expect_windows "${HOME_VIEW[@]}"
+  bar_click questions
+  expect_windows bar questions
+  bar_click minimise
+  expect_windows bar
+  e2e_screenshot refused-minimise
+  bar_click questions
+  expect_windows "${HOME_VIEW[@]}"
+  bar_click questions
+  expect_windows bar questions
+  bar_click exit
+  expect_client_end "the exit button"
+  echo PASS
+  exit 0
+fi
 
 # --- bare X without a notification area ---------------------------------------------------------
 if [ "$E2E_DESKTOP" = bare ]; then

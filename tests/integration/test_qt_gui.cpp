@@ -4,6 +4,7 @@
 #include <xcb/xcb.h>
 
 #include <poll.h>
+#include <QAbstractNativeEventFilter>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -87,8 +88,10 @@ bool skipsTaskbar(xcb_connection_t* c, xcb_window_t w) {
 }
 
 // A window manager of its own connection: it maps `held` only when told (or, when `mapHeldAt` is
-// set, once that time has come), others at once, and records the activations and withdrawals
-// it is asked for. It runs where pump() is called, or in a thread of its own after run().
+// set, once that time has come), others at once (at `mapAt` when set, wherever they asked to
+// be), and records the activations and withdrawals it is asked for. It takes no move. A minimise
+// request marks the window iconic (WM_STATE), and unmaps it when `honourMinimise`. It runs where
+// pump() is called, or in a thread of its own after run().
 struct LateWm {
   struct Activation {
     uint32_t window, source, time;
@@ -98,11 +101,14 @@ struct LateWm {
   xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root, held = 0;
   const xcb_atom_t activeAtom = atom(c, "_NET_ACTIVE_WINDOW");
   std::optional<std::chrono::steady_clock::time_point> mapHeldAt;
+  std::optional<std::pair<int16_t, int16_t>> mapAt;
+  bool honourMinimise = false;
   std::mutex mutex;     // guards what follows while the thread runs
   int mapRequests = 0;  // of `held`
   bool heldMapped = false;
   std::vector<xcb_window_t> withdrawn;
   std::vector<Activation> activations;
+  int minimiseRequests = 0;
   std::atomic<bool> stop = false;
   std::thread thread;
 
@@ -128,13 +134,26 @@ struct LateWm {
       const uint8_t type = e->response_type & 0x7f;
       if (type == XCB_MAP_REQUEST) {
         auto* r = reinterpret_cast<xcb_map_request_event_t*>(e.get());
-        r->window == held ? void(++mapRequests) : void(xcb_map_window(c, r->window));
+        if (r->window == held) {
+          ++mapRequests;
+          continue;
+        }
+        xcb_map_window(c, r->window);
+        if (mapAt) {
+          const uint32_t at[] = {uint32_t(mapAt->first), uint32_t(mapAt->second)};
+          xcb_configure_window(c, r->window, XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y, at);
+        }
       } else if (type == XCB_UNMAP_NOTIFY && (e->response_type & 0x80)) {  // sent: a withdrawal
         withdrawn.push_back(reinterpret_cast<xcb_unmap_notify_event_t*>(e.get())->window);
       } else if (type == XCB_CLIENT_MESSAGE) {
         auto* m = reinterpret_cast<xcb_client_message_event_t*>(e.get());
         if (m->type == activeAtom)
           activations.push_back({m->window, m->data.data32[0], m->data.data32[1]});
+        if (m->type == atom(c, "WM_CHANGE_STATE") && m->data.data32[0] == 3 /* iconic */) {
+          ++minimiseRequests;
+          setState(m->window, 3);
+          if (honourMinimise) xcb_unmap_window(c, m->window);
+        }
       }
     }
     if (mapHeldAt && mapRequests > 0 && !heldMapped &&
@@ -142,6 +161,12 @@ struct LateWm {
       xcb_map_window(c, held);
       heldMapped = true;
     }
+    xcb_flush(c);
+  }
+  void setState(xcb_window_t w, uint32_t state) {  // WM_STATE: normal 1, iconic 3
+    const uint32_t value[] = {state, XCB_NONE};
+    const xcb_atom_t wmState = atom(c, "WM_STATE");
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, w, wmState, wmState, 32, 2, value);
     xcb_flush(c);
   }
   void run() {
@@ -158,6 +183,7 @@ struct LateWm {
 class QtGuiTest : public ::testing::Test {
  protected:
   void TearDown() override {
+    kv::qt::QtWindow::forgetRefusedPlaces();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QCoreApplication::processEvents();
   }
@@ -555,6 +581,128 @@ TEST_F(QtGuiTest, ClickActivatesTheWindowItShowsAndAHideWaitsBoundedForTheMap) {
   EXPECT_EQ(wm.mapRequests, 1);
   EXPECT_FALSE(wm.heldMapped);
   EXPECT_EQ(std::count(wm.withdrawn.begin(), wm.withdrawn.end(), wm.held), 1);
+}
+
+// Counts the property notifications of WM_STATE on one window that reach the application.
+struct WmStateWatch : QAbstractNativeEventFilter {
+  explicit WmStateWatch(xcb_window_t w) : window(w) {
+    QCoreApplication::instance()->installNativeEventFilter(this);
+  }
+  ~WmStateWatch() override { QCoreApplication::instance()->removeNativeEventFilter(this); }
+  bool nativeEventFilter(const QByteArray&, void* message, qintptr*) override {
+    auto* e = static_cast<xcb_generic_event_t*>(message);
+    if ((e->response_type & 0x7f) == XCB_PROPERTY_NOTIFY) {
+      auto* p = reinterpret_cast<xcb_property_notify_event_t*>(e);
+      if (p->window == window && p->atom == atom(x11(), "WM_STATE")) ++seen;
+    }
+    return false;
+  }
+  xcb_window_t window;
+  int seen = 0;
+};
+
+// A window manager that puts every window elsewhere than asked: the window on the taskbar leaves
+// its hands and stands at its own place above the others, which keep a fixed size (a tiling
+// window manager floats them), and stays above a window mapped later.
+TEST_F(QtGuiTest, WhereTheWindowManagerRefusesPlacesTheTaskbarWindowStaysAtItsPlaceOnTop) {
+  const double tpp = twipsPerPixel();
+  LateWm wm;
+  if (!wm.take()) GTEST_SKIP() << "another window manager runs";
+  wm.mapAt = {{7, 9}};
+  wm.run();
+  kv::qt::QtWindow::forgetRefusedPlaces();
+  auto bar = window("RefusedBar", true), page = window("RefusedPage", false),
+       later = window("LaterPage", false);
+  bar->setLeft(100 * tpp);
+  bar->setTop(50 * tpp);
+  page->setLeft(300 * tpp);
+  page->setTop(200 * tpp);
+  bar->show();
+  page->show();
+  KV_WAIT_FOR(kv::qt::QtWindow::placesRefused());
+
+  auto id = [](kv::Window& w) { return static_cast<xcb_window_t>(widgetOf(w)->winId()); };
+  auto bypassesAt = [&](xcb_window_t w, int16_t x, int16_t y) {
+    auto a =
+        own(xcb_get_window_attributes_reply(x11(), xcb_get_window_attributes(x11(), w), nullptr));
+    auto g = own(xcb_get_geometry_reply(x11(), xcb_get_geometry(x11(), w), nullptr));
+    return a && g && a->override_redirect && a->map_state == XCB_MAP_STATE_VIEWABLE && g->x == x &&
+           g->y == y;
+  };
+  auto above = [&](xcb_window_t top, xcb_window_t below) {
+    auto t = own(xcb_query_tree_reply(x11(), xcb_query_tree(x11(), wm.root), nullptr));
+    if (!t) return false;
+    xcb_window_t* ch = xcb_query_tree_children(t.get());
+    xcb_window_t* end = ch + xcb_query_tree_children_length(t.get());
+    return std::find(ch, end, below) < std::find(ch, end, top) && std::find(ch, end, top) != end;
+  };
+  KV_WAIT_FOR(bypassesAt(id(*bar), 100, 50));
+  KV_WAIT_FOR(above(id(*bar), id(*page)));
+  EXPECT_TRUE(bar->isVisible());
+  EXPECT_EQ(widgetOf(*page)->pos(), QPoint(7, 9));  // where the window manager keeps it
+  later->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(widgetOf(*later)));
+  KV_WAIT_FOR(above(id(*bar), id(*later)));
+  const QSize size(200, 100);
+  EXPECT_EQ(widgetOf(*later)->minimumSize(), size);
+  EXPECT_EQ(widgetOf(*later)->maximumSize(), size);
+}
+
+// A minimise the window manager marks and then undoes while the window stays on the screen raises
+// no restore at once (the bar would bounce back to the home view): the user's next press on the
+// window does, and does nothing else. A minimise that took the window off the screen is restored
+// by the window manager at once, as from a taskbar.
+TEST_F(QtGuiTest, AMinimiseUndoneOnTheScreenIsTakenBackAtThePressOnTheWindow) {
+  const double tpp = twipsPerPixel();
+  LateWm wm;
+  if (!wm.take()) GTEST_SKIP() << "another window manager runs";
+  wm.run();
+  auto bar = window("UndoBar", true);
+  int resizes = 0, clicks = 0;
+  bar->onResize = [&] { ++resizes; };
+  bar->show();
+  QWidget* w = widgetOf(*bar);
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
+  auto tab = bar->createPicture("Tab");
+  tab->setGeometry(0, 0, 50 * tpp, 50 * tpp);
+  tab->onClick = [&] { ++clicks; };
+  const auto barId = static_cast<xcb_window_t>(w->winId());
+  WmStateWatch watch(barId);
+
+  resizes = 0;
+  bar->setState(kv::WindowState::Minimised);
+  EXPECT_EQ(resizes, 1);
+  KV_WAIT_FOR(watch.seen == 1);  // iconic, read by the application
+  {
+    std::lock_guard lock(wm.mutex);
+    EXPECT_EQ(wm.minimiseRequests, 1);
+    wm.setState(barId, 1);  // and normal again
+  }
+  KV_WAIT_FOR(!w->isMinimized());
+  EXPECT_EQ(resizes, 1);
+  EXPECT_EQ(bar->state(), kv::WindowState::Normal);
+  QTest::mouseClick(w->windowHandle(), Qt::LeftButton, {}, QPoint(5, 5));
+  EXPECT_EQ(resizes, 2);
+  EXPECT_EQ(clicks, 0);
+  QTest::mouseClick(w->windowHandle(), Qt::LeftButton, {}, QPoint(5, 5), 1000);
+  EXPECT_EQ(resizes, 2);
+  EXPECT_EQ(clicks, 1);
+
+  // Minimised off the screen, then mapped and marked normal by the window manager.
+  {
+    std::lock_guard lock(wm.mutex);
+    wm.honourMinimise = true;
+  }
+  bar->setState(kv::WindowState::Minimised);
+  EXPECT_EQ(resizes, 3);
+  KV_WAIT_FOR(!w->windowHandle()->isExposed() && watch.seen == 3);
+  {
+    std::lock_guard lock(wm.mutex);
+    xcb_map_window(wm.c, barId);
+    wm.setState(barId, 1);
+  }
+  KV_WAIT_FOR(resizes == 4);
+  EXPECT_EQ(bar->state(), kv::WindowState::Normal);
 }
 
 }  // namespace
