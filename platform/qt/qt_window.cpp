@@ -253,22 +253,34 @@ void QtWindow::moved() {
 }
 
 // The window manager put a window it has mapped somewhere else than the program did, which went
-// on to place it nowhere since: it refuses the places the program sets (a tiling one, or one that
-// centres every window). The program's windows are laid out around the bar, so the window on the
-// taskbar, the one through which the user reaches all the others, is kept reachable from then on.
+// on to place it nowhere since. A window manager that honours places may still report an earlier
+// place late, so the place is judged a while later by where the X server has the window then:
+// still elsewhere, the window manager refuses the places the program sets (a tiling one, or one
+// that centres every window). The program's windows are laid out around the bar, so the window
+// on the taskbar, the one through which the user reaches all the others, is kept reachable from
+// then on.
+bool QtWindow::standsElsewhere(const QPoint& at) const {
+  return widget_ && mapped_ && !bypassesWm() && widget_->isVisible() && !widget_->isMinimized() &&
+         givenPlaces_.size() < kGivenPlaces &&
+         std::find(givenPlaces_.begin(), givenPlaces_.end(), at) == givenPlaces_.end();
+}
+
 void QtWindow::checkPlace() {
-  if (placesRefused_ || !widget_ || !mapped_ || bypassesWm() || !widget_->isVisible() ||
-      widget_->isMinimized() ||
-      std::find(givenPlaces_.begin(), givenPlaces_.end(), widget_->pos()) != givenPlaces_.end() ||
-      givenPlaces_.size() >= kGivenPlaces)
-    return;
-  placesRefused_ = true;
-  // Out of the window's own event: the change of the window flags may replace its native window.
-  for (QWidget* w : QApplication::topLevelWidgets())
-    if (auto* ww = dynamic_cast<WindowWidget*>(w))
-      QTimer::singleShot(0, ww, [ww] {
-        if (ww->owner()) ww->owner()->keepReachable();
-      });
+  if (placesRefused_ || placeRecheck_ || !widget_ || !standsElsewhere(widget_->pos())) return;
+  placeRecheck_ = true;
+  QTimer::singleShot(kRefusalCheckMs, widget_, [this] {
+    placeRecheck_ = false;
+    const std::optional<QPoint> at = x11::screenPosition(widget_);
+    if (placesRefused_ || !at || !standsElsewhere(*at)) return;
+    placesRefused_ = true;
+    // Out of the window's own event: the change of the window flags may replace its native
+    // window.
+    for (QWidget* w : QApplication::topLevelWidgets())
+      if (auto* ww = dynamic_cast<WindowWidget*>(w))
+        QTimer::singleShot(0, ww, [ww] {
+          if (ww->owner()) ww->owner()->keepReachable();
+        });
+  });
 }
 
 // The window on the taskbar leaves the window manager's hands: mapped again without it

@@ -108,6 +108,7 @@ class QtWindow : public Window {
   void raiseResize();
   void activate();
   void checkPlace();
+  bool standsElsewhere(const QPoint& at) const;
   void keepReachable();
   bool bypassesWm() const;
   static void raiseReachable();
@@ -137,6 +138,8 @@ class QtWindow : public Window {
   // The places given since the show, the window manager's reports of which are no refusal; a
   // window moved more often is not judged.
   static constexpr size_t kGivenPlaces = 8;
+  static constexpr int kRefusalCheckMs = 1000;  // how late a window manager may report a place
+  bool placeRecheck_ = false;                   // a place reported elsewhere, judged later
   std::vector<QPoint> givenPlaces_;
   bool ownChange_ = false;       // inside a state change the program makes
   bool leftScreen_ = false;      // unmapped since the program last minimised it

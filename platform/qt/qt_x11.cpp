@@ -5,12 +5,14 @@
 #include <poll.h>
 
 #include <QGuiApplication>
+#include <QPoint>
 #include <QWidget>
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <optional>
 
 namespace kv::qt::x11 {
 
@@ -98,6 +100,18 @@ bool mapsRedirected() {
   const bool redirected = r && (r->all_event_masks & XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT);
   std::free(r);
   return redirected;
+}
+
+std::optional<QPoint> screenPosition(QWidget* widget) {
+  xcb_connection_t* c = connection();
+  if (!widget || !c) return std::nullopt;
+  auto* r = xcb_translate_coordinates_reply(
+      c, xcb_translate_coordinates(c, static_cast<xcb_window_t>(widget->winId()), rootOf(c), 0, 0),
+      nullptr);
+  if (!r) return std::nullopt;
+  const QPoint at(r->dst_x, r->dst_y);
+  std::free(r);
+  return at;
 }
 
 bool requestActivation(QWidget* widget, unsigned long time) {

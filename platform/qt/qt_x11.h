@@ -3,6 +3,9 @@
 // the windows behave the same on any other platform, with what Qt alone gives.
 #pragma once
 
+#include <QPoint>
+#include <optional>
+
 class QWidget;
 
 namespace kv::qt::x11 {
@@ -18,6 +21,10 @@ void skipTaskbar(QWidget* widget, bool mapped);
 // Whether a window manager takes the map requests of top-level windows, so that a map may be
 // answered late. Without one a map is done at once.
 bool mapsRedirected();
+
+// Where the widget's window stands on the screen now, as the X server has it (whatever the window
+// manager last reported to the toolkit); none when that cannot be told.
+std::optional<QPoint> screenPosition(QWidget* widget);
 
 // Asks the window manager to make the widget's mapped window the active one, for the user's
 // input made at X server time `time`. The request says the user asked for it (as a pager does),

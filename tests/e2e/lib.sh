@@ -65,9 +65,15 @@ e2e_setup() {
   printf ' 0 \r\n' >"$E2E_PROG/paz/l/s/r/dl.txt"
   # A home of its own, where the desktops find their settings; nothing of the session the test
   # was started from.
+  # The same for its runtime and temporary folders (the client's instance lock, the engine's
+  # files), and none of the desktop's own platform, scaling or theme choices.
   export HOME="$E2E_DIR/home" XDG_CONFIG_HOME="$E2E_DIR/home/.config"
-  unset SESSION_MANAGER XDG_DATA_HOME XDG_CACHE_HOME
-  mkdir -p "$HOME"
+  export XDG_RUNTIME_DIR="$E2E_DIR/runtime" TMPDIR="$E2E_DIR/tmp"
+  unset SESSION_MANAGER XDG_DATA_HOME XDG_CACHE_HOME WAYLAND_DISPLAY XDG_SESSION_TYPE \
+    XDG_CURRENT_DESKTOP QT_QPA_PLATFORM QT_QPA_PLATFORMTHEME QT_STYLE_OVERRIDE QT_SCALE_FACTOR \
+    QT_SCREEN_SCALE_FACTORS QT_AUTO_SCREEN_SCALE_FACTOR QT_FONT_DPI GDK_SCALE
+  mkdir -p "$HOME" "$TMPDIR"
+  mkdir -m 700 "$XDG_RUNTIME_DIR"
 
   if [ "$E2E_DESKTOP" = sway ]; then
     e2e_sway  # its XWayland is the display
