@@ -28,6 +28,7 @@
 #include <thread>
 
 #include "platform/qt/qt_control.h"
+#include "platform/qt/qt_gui.h"
 #include "platform/qt/qt_units.h"
 #include "platform/services/launch_limits.h"
 #include "platform/services/shortcut.h"
@@ -351,17 +352,19 @@ bool BrowserPage::box(BoxKind kind, const QUrl& origin, const QString& msg, cons
   QInputDialog* input = nullptr;
   if (kind == BoxKind::Prompt) {
     dialog = input = new QInputDialog(window);
-    input->setLabelText(msg.toHtmlEscaped());
+    input->setLabelText(messageBoxText(msg.toStdString()).toHtmlEscaped());
     input->setTextValue(value);
   } else {
-    dialog = new QMessageBox(
-        QMessageBox::Information, title, msg,
+    auto* box = new QMessageBox(
+        QMessageBox::NoIcon, title, messageBoxText(msg.toStdString()),
         kind == BoxKind::Alert ? QMessageBox::Ok : QMessageBox::Ok | QMessageBox::Cancel, window);
-    static_cast<QMessageBox*>(dialog)->setTextFormat(Qt::PlainText);
+    box->setTextFormat(Qt::PlainText);
+    dialog = box;
   }
   dialog->setObjectName(QStringLiteral("PageBox"));
   dialog->setWindowTitle(title);
   dialog->setWindowModality(Qt::WindowModal);
+  if (auto* box = qobject_cast<QMessageBox*>(dialog)) fitMessageBox(box);  // once modal
   dialog->setAttribute(Qt::WA_DeleteOnClose, false);
   openBox = dialog;
   box_ = dialog;

@@ -97,6 +97,23 @@ QString messageBoxText(const std::string& text) {
   return shown;
 }
 
+// The look every box of the program shares: no icons on the buttons (some desktop styles add
+// them); wide enough for a window manager's title bar to show the title beside its buttons (room
+// for four of them and the icon), within two thirds of the screen; no taskbar entry of its own
+// when it belongs to a window.
+void fitMessageBox(QMessageBox* box) {
+  for (QAbstractButton* b : box->buttons()) b->setIcon(QIcon());
+  constexpr int kTitleBarRoom = 160;
+  QFont titleFont = box->font();
+  titleFont.setBold(true);
+  int width = QFontMetrics(titleFont).horizontalAdvance(box->windowTitle()) + kTitleBarRoom;
+  if (QScreen* screen = QGuiApplication::primaryScreen())
+    width = std::min(width, screen->availableGeometry().width() * 2 / 3);
+  if (auto* grid = qobject_cast<QGridLayout*>(box->layout()))
+    grid->addItem(new QSpacerItem(width, 0), grid->rowCount(), 0, 1, grid->columnCount());
+  if (box->parentWidget()) x11::skipTaskbar(box, false);
+}
+
 // A modal box with no icon. With OK and Cancel, closing the box any other way answers Cancel.
 // The box belongs to the window that raised it (see messageBoxOwner): it stands over that window
 // and has no taskbar entry of its own; it goes with its owner if the owner goes while it is open.
@@ -116,18 +133,7 @@ MsgResult QtGui::messageBox(const std::string& text, const std::string& title, M
     box->setEscapeButton(QMessageBox::Ok);
   }
   box->setDefaultButton(QMessageBox::Ok);
-  for (QAbstractButton* b : box->buttons()) b->setIcon(QIcon());  // some desktop styles add them
-  // Wide enough for a window manager's title bar to show the title beside its buttons (room for
-  // four of them and the icon), within two thirds of the screen.
-  constexpr int kTitleBarRoom = 160;
-  QFont titleFont = box->font();
-  titleFont.setBold(true);
-  int width = QFontMetrics(titleFont).horizontalAdvance(box->windowTitle()) + kTitleBarRoom;
-  if (QScreen* screen = QGuiApplication::primaryScreen())
-    width = std::min(width, screen->availableGeometry().width() * 2 / 3);
-  if (auto* grid = qobject_cast<QGridLayout*>(box->layout()))
-    grid->addItem(new QSpacerItem(width, 0), grid->rowCount(), 0, 1, grid->columnCount());
-  if (owner) x11::skipTaskbar(box, false);
+  fitMessageBox(box);
   box->exec();
   if (!box) return buttons == MsgButtons::Ok ? MsgResult::Ok : MsgResult::Cancel;
   bool ok = buttons == MsgButtons::Ok || box->clickedButton() == box->button(QMessageBox::Ok);

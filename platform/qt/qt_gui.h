@@ -17,6 +17,8 @@
 class QApplication;
 class QString;
 
+class QMessageBox;
+
 namespace kv::qt {
 
 // Chinese standard-button texts (确定 / 取消), the CJK application font, and no quit when the last
@@ -26,6 +28,10 @@ void initApplication(QApplication& app);
 // The text a message box shows: the whole text, or its first 2000 characters and 40 lines
 // followed by "…".
 QString messageBoxText(const std::string& text);
+
+// Gives a message box the look all the program's boxes share: plain buttons, a width that shows
+// its title, and no taskbar entry when it belongs to a window.
+void fitMessageBox(QMessageBox* box);
 
 class QtGui : public Gui {
  public:
