@@ -268,19 +268,23 @@ bool QtWindow::standsElsewhere(const QPoint& at) const {
 void QtWindow::checkPlace() {
   if (placesRefused_ || placeRecheck_ || !widget_ || !standsElsewhere(widget_->pos())) return;
   placeRecheck_ = true;
-  QTimer::singleShot(kRefusalCheckMs, widget_, [this] {
-    placeRecheck_ = false;
-    const std::optional<QPoint> at = x11::screenPosition(widget_);
-    if (placesRefused_ || !at || !standsElsewhere(*at)) return;
-    placesRefused_ = true;
-    // Out of the window's own event: the change of the window flags may replace its native
-    // window.
-    for (QWidget* w : QApplication::topLevelWidgets())
-      if (auto* ww = dynamic_cast<WindowWidget*>(w))
-        QTimer::singleShot(0, ww, [ww] {
-          if (ww->owner()) ww->owner()->keepReachable();
-        });
+  // Through the widget: the window object may be gone by then, its widget still queued to go.
+  QTimer::singleShot(kRefusalCheckMs, widget_, [w = widget_.data()] {
+    if (QtWindow* window = w->owner()) window->judgePlace();
   });
+}
+
+void QtWindow::judgePlace() {
+  placeRecheck_ = false;
+  const std::optional<QPoint> at = x11::screenPosition(widget_);
+  if (placesRefused_ || !at || !standsElsewhere(*at)) return;
+  placesRefused_ = true;
+  // Out of the window's own event: the change of the window flags may replace its native window.
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (auto* ww = dynamic_cast<WindowWidget*>(w))
+      QTimer::singleShot(0, ww, [ww] {
+        if (ww->owner()) ww->owner()->keepReachable();
+      });
 }
 
 // The window on the taskbar leaves the window manager's hands: mapped again without it

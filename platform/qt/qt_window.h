@@ -108,6 +108,7 @@ class QtWindow : public Window {
   void raiseResize();
   void activate();
   void checkPlace();
+  void judgePlace();
   bool standsElsewhere(const QPoint& at) const;
   void keepReachable();
   bool bypassesWm() const;
